@@ -1,0 +1,70 @@
+// COrvaneApp.h - Tickward's application object.
+//
+// A scheduler starts Tickward with one command line; InitInstance carries out
+// that one command and returns FALSE, so the process ends without a message
+// loop. A power command ("-E;n") puts the machine into standby, shuts it down
+// or hibernates it; anything else is a timer command, a recording job that is
+// delivered to the receiving application.
+//
+// The exit code tells the scheduler the outcome of the run (see ExitCode).
+#ifndef APP_CORVANEAPP_H
+#define APP_CORVANEAPP_H
+
+#include "afx/afxwin.h"
+
+class CPowerApi;
+
+class COrvaneApp : public CWinApp
+{
+public:
+    // What a run tells its scheduler through the process exit code.
+    enum ExitCode
+    {
+        exitDone = 0,           // nothing asked, or the command was carried out
+        exitUnusable = 1,       // the command line cannot be used
+        exitNotDelivered = 2    // a usable timer command did not reach the application
+    };
+    enum
+    {
+        CMDLINE_BUFFER_SIZE = 1040,
+        DISPATCH_BUFFER_SIZE = 260
+    };
+
+    COrvaneApp();
+    virtual ~COrvaneApp();
+
+// Overrides
+    virtual BOOL InitInstance();
+    virtual int ExitInstance();
+
+// Operations
+    virtual void DispatchCmdLine(LPCSTR pszText, int nLength);
+    virtual void ExecuteCommand(int nCode);
+    virtual void StartCmdlineProcess(LPCSTR pszText, int nLength);
+
+    BOOL IsWindowsNT();
+    void DoStandby();
+    void DoShutdown();
+    void DoHibernate();
+
+    int GetExitCode() const { return m_nExitCode; }
+
+    // Tests replace the operating-system calls of the power actions; NULL
+    // restores the real ones. Returns the previous set.
+    CPowerApi* SetPowerApi(CPowerApi* pPowerApi);
+
+// Attributes
+    char m_szCmdLine[CMDLINE_BUFFER_SIZE];  // the timer command as received
+
+// Implementation
+protected:
+    void SetExitCode(int nExitCode) { m_nExitCode = nExitCode; }
+
+private:
+    void EnableShutdownPrivilege();
+
+    int m_nExitCode;
+    CPowerApi* m_pPowerApi;
+};
+
+#endif // APP_CORVANEAPP_H

@@ -1,0 +1,256 @@
+// Tests of command dispatch and the power actions, through the power seam.
+#include "app/COrvaneApp.h"
+#include "app/CPowerApi.h"
+#include "app/Log.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+// Keeps the order of every call, the debugger lines included, in one list.
+std::vector<std::string> g_calls;
+
+void WINAPI RecordOutput(LPCSTR pszText)
+{
+    g_calls.push_back(std::string("output ") + pszText);
+}
+
+class CRecordingPowerApi : public CPowerApi
+{
+public:
+    DWORD m_dwPlatformId;
+    explicit CRecordingPowerApi(DWORD dwPlatformId) : m_dwPlatformId(dwPlatformId) {}
+
+    virtual BOOL GetVersionEx(OSVERSIONINFOA* pInfo)
+    {
+        g_calls.push_back("GetVersionEx size=" + std::to_string(pInfo->dwOSVersionInfoSize));
+        pInfo->dwPlatformId = m_dwPlatformId;
+        return TRUE;
+    }
+    virtual BOOL OpenProcessToken(HANDLE hProcess, DWORD dwAccess, HANDLE* phToken)
+    {
+        g_calls.push_back("OpenProcessToken self=" + std::to_string(hProcess == GetCurrentProcess()) +
+                          " access=" + std::to_string(dwAccess));
+        *phToken = reinterpret_cast<HANDLE>(0x1234);
+        return TRUE;
+    }
+    virtual BOOL LookupPrivilegeValue(LPCSTR pszSystem, LPCSTR pszName, LUID* pLuid)
+    {
+        g_calls.push_back(std::string("LookupPrivilegeValue system=") + (pszSystem ? pszSystem : "null") +
+                          " name=" + pszName);
+        pLuid->LowPart = 19;
+        pLuid->HighPart = 0;
+        return TRUE;
+    }
+    virtual BOOL AdjustTokenPrivileges(HANDLE hToken, BOOL bDisableAll, TOKEN_PRIVILEGES* pNewState,
+                                       DWORD dwBufferLength, TOKEN_PRIVILEGES* pPrevious,
+                                       DWORD* pdwReturnLength)
+    {
+        g_calls.push_back("AdjustTokenPrivileges token=" + std::to_string(hToken == reinterpret_cast<HANDLE>(0x1234)) +
+                          " disableAll=" + std::to_string(bDisableAll) +
+                          " count=" + std::to_string(pNewState->PrivilegeCount) +
+                          " luid=" + std::to_string(pNewState->Privileges[0].Luid.LowPart) +
+                          " attributes=" + std::to_string(pNewState->Privileges[0].Attributes) +
+                          " length=" + std::to_string(dwBufferLength) +
+                          " previous=" + std::to_string(pPrevious != NULL) +
+                          " returnLength=" + std::to_string(pdwReturnLength != NULL));
+        return TRUE;
+    }
+    virtual DWORD GetLastError()
+    {
+        g_calls.push_back("GetLastError");
+        return 0;
+    }
+    virtual BOOL CloseHandle(HANDLE hObject)
+    {
+        g_calls.push_back("CloseHandle token=" + std::to_string(hObject == reinterpret_cast<HANDLE>(0x1234)));
+        return TRUE;
+    }
+    virtual BOOL SetSystemPowerState(BOOL bSuspend, BOOL bForce)
+    {
+        g_calls.push_back("SetSystemPowerState suspend=" + std::to_string(bSuspend) +
+                          " force=" + std::to_string(bForce));
+        return TRUE;
+    }
+    virtual BOOL ExitWindowsEx(UINT uFlags, DWORD dwReason)
+    {
+        g_calls.push_back("ExitWindowsEx flags=" + std::to_string(uFlags) + " reason=" + std::to_string(dwReason));
+        return TRUE;
+    }
+};
+
+// Records where dispatch sends a command instead of carrying it out.
+class CDispatchApp : public COrvaneApp
+{
+public:
+    std::vector<std::string> m_routes;
+    virtual void ExecuteCommand(int nCode)
+    {
+        m_routes.push_back("power " + std::to_string(nCode));
+        COrvaneApp::ExecuteCommand(nCode);
+    }
+    virtual void StartCmdlineProcess(LPCSTR pszText, int nLength)
+    {
+        m_routes.push_back("timer " + std::string(pszText, nLength));
+    }
+};
+
+class DispatchTest : public ::testing::Test
+{
+protected:
+    CRecordingPowerApi m_power;
+    CDispatchApp m_app;
+    PFNDEBUGOUTPUT m_pfnOldSink;
+
+    DispatchTest() : m_power(VER_PLATFORM_WIN32_NT), m_pfnOldSink(NULL) {}
+    virtual void SetUp()
+    {
+        g_calls.clear();
+        m_app.SetPowerApi(&m_power);
+        m_pfnOldSink = SetDebugOutput(RecordOutput);
+    }
+    virtual void TearDown() { SetDebugOutput(m_pfnOldSink); }
+
+    void Dispatch(const std::string& strText)
+    {
+        m_app.DispatchCmdLine(strText.c_str(), static_cast<int>(strText.size()));
+    }
+    std::vector<std::string> Run(const char* pszTail)
+    {
+        std::string strTail(pszTail);
+        m_app.m_lpCmdLine = &strTail[0];
+        EXPECT_FALSE(m_app.InitInstance());
+        return m_app.m_routes;
+    }
+};
+
+std::vector<std::string> List(std::initializer_list<const char*> items)
+{
+    return std::vector<std::string>(items.begin(), items.end());
+}
+}
+
+TEST_F(DispatchTest, PowerCommandsPickTheirActionFromTheSecondToken)
+{
+    EXPECT_EQ(List({ "power 3" }), Run("-E;3"));
+    EXPECT_EQ(0, m_app.ExitInstance());
+    m_app.m_routes.clear();
+    EXPECT_EQ(List({ "power 3" }), Run(";-E;;3"));
+    m_app.m_routes.clear();
+    EXPECT_EQ(List({ "power 3" }), Run("-E;3abc"));
+    m_app.m_routes.clear();
+    EXPECT_EQ(List({ "power 2" }), Run("-E; +2;ignored"));
+    m_app.m_routes.clear();
+    EXPECT_EQ(List({ "power 4" }), Run("-E;4"));
+    EXPECT_EQ(0, m_app.ExitInstance());
+}
+
+TEST_F(DispatchTest, OtherTextsGoUnchangedToTimerDelivery)
+{
+    EXPECT_EQ(List({ "timer -e;3" }), Run("-e;3"));
+    m_app.m_routes.clear();
+    EXPECT_EQ(List({ "timer -E ;3" }), Run("-E ;3"));
+    m_app.m_routes.clear();
+    EXPECT_EQ(List({ "timer ;;;" }), Run(";;;"));
+    m_app.m_routes.clear();
+    EXPECT_EQ(List({ "timer -E3" }), Run("-E3"));
+    m_app.m_routes.clear();
+
+    // The whole text goes on, also beyond the 259 characters looked at.
+    const std::string strLong = "\"C:\\tv.exe\";010102;" + std::string(1000, 'k');
+    Dispatch(strLong);
+    EXPECT_EQ(List({ ("timer " + strLong).c_str() }), m_app.m_routes);
+    EXPECT_TRUE(g_calls.empty());
+}
+
+TEST_F(DispatchTest, PowerTokenIsFoundWithinTheFirst259Characters)
+{
+    Dispatch(std::string(256, ';') + "-E;3");     // the code lies past character 259
+    EXPECT_EQ(List({}), m_app.m_routes);
+    EXPECT_EQ(1, m_app.ExitInstance());
+    Dispatch(std::string(255, ';') + "-E;3");     // just fits
+    EXPECT_EQ(List({ "power 3" }), m_app.m_routes);
+}
+
+TEST_F(DispatchTest, FaultyPowerCommandsReportAndExitWithCodeOne)
+{
+    EXPECT_EQ(List({}), Run("-E"));
+    EXPECT_TRUE(g_calls.empty());               // "Invalid Argument" is silent
+    EXPECT_EQ(1, m_app.ExitInstance());
+
+    for (const char* pszTail : { "-E;7", "-E;x", "-E;;;-1" })
+    {
+        g_calls.clear();
+        CDispatchApp app;
+        app.SetPowerApi(&m_power);
+        std::string strTail(pszTail);
+        app.m_lpCmdLine = &strTail[0];
+        EXPECT_FALSE(app.InitInstance());
+        EXPECT_EQ(List({ "output \nError: Tickward: ExecuteCommand Error.\t" }), g_calls) << pszTail;
+        EXPECT_EQ(1, app.ExitInstance()) << pszTail;
+    }
+
+    m_app.DispatchCmdLine(NULL, 5);
+    m_app.DispatchCmdLine("x", 0);
+    EXPECT_TRUE(g_calls.size() == 1);           // "Invalid CmdLine" is silent too
+}
+
+TEST_F(DispatchTest, EmptyTailDoesNothing)
+{
+    EXPECT_EQ(List({}), Run(""));
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_EQ(0, m_app.ExitInstance());
+}
+
+TEST_F(DispatchTest, StandbyOnTheNtFamilyEnablesThePrivilegeFirst)
+{
+    m_app.DoStandby();
+    EXPECT_EQ(List({ "output \n## STANDBY ##\t",
+                     "GetVersionEx size=148",
+                     "OpenProcessToken self=1 access=40",
+                     "LookupPrivilegeValue system=null name=SeShutdownPrivilege",
+                     "AdjustTokenPrivileges token=1 disableAll=0 count=1 luid=19 attributes=2 length=0 previous=0 returnLength=0",
+                     "GetLastError",
+                     "CloseHandle token=1",
+                     "SetSystemPowerState suspend=1 force=0" }),
+              g_calls);
+}
+
+TEST_F(DispatchTest, ShutdownAndHibernateOnTheNtFamily)
+{
+    m_app.DoShutdown();
+    ASSERT_EQ(8u, g_calls.size());
+    EXPECT_EQ("output \n## SHUTDOWN ##\t", g_calls.front());
+    EXPECT_EQ("OpenProcessToken self=1 access=40", g_calls[2]);
+    EXPECT_EQ("ExitWindowsEx flags=9 reason=0", g_calls.back());
+
+    g_calls.clear();
+    m_app.DoHibernate();
+    ASSERT_EQ(8u, g_calls.size());
+    EXPECT_EQ("output \n## HIBERNATE ##\t", g_calls.front());
+    EXPECT_EQ("SetSystemPowerState suspend=0 force=0", g_calls.back());
+}
+
+TEST_F(DispatchTest, TheOlderFamilyHasNoPrivilegeAndNoHibernation)
+{
+    CRecordingPowerApi older(VER_PLATFORM_WIN32_WINDOWS);
+    m_app.SetPowerApi(&older);
+    m_app.DoStandby();
+    m_app.DoShutdown();
+    m_app.DoHibernate();
+    EXPECT_EQ(List({ "output \n## STANDBY ##\t", "GetVersionEx size=148", "SetSystemPowerState suspend=1 force=0",
+                     "output \n## SHUTDOWN ##\t", "GetVersionEx size=148", "ExitWindowsEx flags=1 reason=0",
+                     "output \n## HIBERNATE ##\t", "GetVersionEx size=148", "SetSystemPowerState suspend=1 force=0" }),
+              g_calls);
+    EXPECT_FALSE(m_app.IsWindowsNT());
+}
+
+TEST(COrvaneApp, RealVersionCallReportsTheNtFamilyUnderWine)
+{
+    COrvaneApp app;
+    EXPECT_TRUE(app.IsWindowsNT());
+}

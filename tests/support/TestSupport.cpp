@@ -1,0 +1,119 @@
+// TestSupport.cpp - shared test helpers.
+#include "tests/support/TestSupport.h"
+
+#include "afx/AfxMessageBox.h"
+#include "app/Log.h"
+
+namespace
+{
+CRITICAL_SECTION* RecorderLock()
+{
+    static CRITICAL_SECTION cs;
+    static LONG nInit = 0;
+    if (InterlockedCompareExchange(&nInit, 1, 0) == 0)
+        InitializeCriticalSection(&cs);
+    return &cs;
+}
+
+std::vector<std::string> g_debugTexts;
+std::vector<std::string> g_boxTexts;
+std::vector<UINT> g_boxStyles;
+PFNDEBUGOUTPUT g_pfnPreviousSink = NULL;
+AFX_MESSAGEBOX_HOOK g_pfnPreviousHook = NULL;
+
+// Threads of the code under test may write while the test reads.
+void WINAPI RecordDebugText(LPCSTR pszText)
+{
+    EnterCriticalSection(RecorderLock());
+    g_debugTexts.push_back(pszText != NULL ? pszText : "");
+    LeaveCriticalSection(RecorderLock());
+}
+
+int RecordMessageBox(LPCSTR pszText, UINT nType)
+{
+    EnterCriticalSection(RecorderLock());
+    g_boxTexts.push_back(pszText != NULL ? pszText : "");
+    g_boxStyles.push_back(nType);
+    LeaveCriticalSection(RecorderLock());
+    return IDOK;
+}
+}
+
+std::string BinPath(const char* pszProgram)
+{
+    char szPath[MAX_PATH] = { 0 };
+    GetModuleFileNameA(NULL, szPath, MAX_PATH - 1);
+    std::string strPath(szPath);
+    const size_t nSlash = strPath.find_last_of("\\/");
+    return strPath.substr(0, nSlash + 1) + pszProgram;
+}
+
+std::string Quoted(const std::string& strPath)
+{
+    return "\"" + strPath + "\"";
+}
+
+CDebugOutputRecorder::CDebugOutputRecorder()
+{
+    Clear();
+    g_pfnPreviousSink = SetDebugOutput(RecordDebugText);
+}
+
+CDebugOutputRecorder::~CDebugOutputRecorder()
+{
+    SetDebugOutput(g_pfnPreviousSink);
+}
+
+std::vector<std::string> CDebugOutputRecorder::Texts() const
+{
+    EnterCriticalSection(RecorderLock());
+    std::vector<std::string> texts = g_debugTexts;
+    LeaveCriticalSection(RecorderLock());
+    return texts;
+}
+
+std::string CDebugOutputRecorder::All() const
+{
+    std::string strAll;
+    const std::vector<std::string> texts = Texts();
+    for (size_t i = 0; i < texts.size(); ++i)
+        strAll += texts[i];
+    return strAll;
+}
+
+void CDebugOutputRecorder::Clear()
+{
+    EnterCriticalSection(RecorderLock());
+    g_debugTexts.clear();
+    LeaveCriticalSection(RecorderLock());
+}
+
+CMessageBoxRecorder::CMessageBoxRecorder()
+{
+    EnterCriticalSection(RecorderLock());
+    g_boxTexts.clear();
+    g_boxStyles.clear();
+    LeaveCriticalSection(RecorderLock());
+    g_pfnPreviousHook = AfxSetMessageBoxHook(RecordMessageBox);
+}
+
+CMessageBoxRecorder::~CMessageBoxRecorder()
+{
+    AfxSetMessageBoxHook(g_pfnPreviousHook);
+}
+
+std::vector<std::string> CMessageBoxRecorder::Texts() const
+{
+    EnterCriticalSection(RecorderLock());
+    std::vector<std::string> texts = g_boxTexts;
+    LeaveCriticalSection(RecorderLock());
+    return texts;
+}
+
+std::vector<UINT> CMessageBoxRecorder::Styles() const
+{
+    EnterCriticalSection(RecorderLock());
+    std::vector<UINT> styles = g_boxStyles;
+    LeaveCriticalSection(RecorderLock());
+    return styles;
+}
