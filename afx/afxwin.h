@@ -8,5 +8,6 @@
 #include "afx/CString.h"
 #include "afx/CWinApp.h"
 #include "afx/AfxMessageBox.h"
+#include "afx/AfxIsValidAddress.h"
 
 #endif // AFX_AFXWIN_H
