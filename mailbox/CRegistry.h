@@ -1,0 +1,51 @@
+// CRegistry.h - registry access for the command mailbox.
+//
+// Holds: CRegistry. The object has no state: every operation opens the key
+// it needs, works and closes the key again before it returns, so no handle
+// outlives a call. The mailbox lock is the REG_DWORD value "Lock" of the
+// mailbox key: 1 means held, anything else (or no value) means free.
+#ifndef MAILBOX_CREGISTRY_H
+#define MAILBOX_CREGISTRY_H
+
+#include <windows.h>
+
+#include "afx/CString.h"
+
+class CRegistry
+{
+public:
+// Constructors
+    CRegistry();
+    virtual ~CRegistry();
+
+// Operations
+    // Texts live under HKEY_CURRENT_USER. A text value (REG_SZ, or
+    // REG_EXPAND_SZ returned unexpanded) of at most 520 bytes is read; a
+    // longer one or one of another type counts as no text, and strValue is
+    // then left as it was.
+    BOOL ReadString(LPCSTR pszKey, LPCSTR pszName, CString& strValue);
+    BOOL WriteString(LPCSTR pszKey, LPCSTR pszName, LPCSTR pszValue);
+
+    BOOL ReadDword(HKEY hRoot, LPCSTR pszKey, LPCSTR pszName, DWORD& dwValue);
+    BOOL WriteDword(HKEY hRoot, LPCSTR pszKey, LPCSTR pszName, DWORD dwValue);
+
+    BOOL DeleteValue(LPCSTR pszKey, LPCSTR pszName);
+
+    // The advisory mailbox lock. LockKey waits about 2 s for a held lock and
+    // then gives up (FALSE) without taking it; UnlockKey always frees it and
+    // tells whether it had been held.
+    BOOL LockKey(LPCSTR pszKey, BOOL bCurrentUser);
+    BOOL UnlockKey(LPCSTR pszKey, BOOL bCurrentUser);
+
+// Implementation
+protected:
+    // Pause between two polls of a held lock, in milliseconds; a virtual
+    // seam so that a test can count the polls.
+    virtual void PollPause(DWORD dwMilliseconds);
+
+private:
+    CRegistry(const CRegistry&);
+    CRegistry& operator=(const CRegistry&);
+};
+
+#endif // MAILBOX_CREGISTRY_H

@@ -1,0 +1,47 @@
+// Tests of the product code to mailbox key mapping.
+#include "mailbox/CCmdLineProcess.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/TestSupport.h"
+
+TEST(CCmdLineProcessGetRegistryKey, SupportedProductHasTheMailboxKey)
+{
+    CMessageBoxRecorder boxes;
+    CString strKey("previous");
+    EXPECT_TRUE(CCmdLineProcess::GetRegistryKey("_SEL", strKey));
+    EXPECT_STREQ("SOFTWARE\\Varenwick\\Korvix\\CmdLine", strKey);
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST(CCmdLineProcessGetRegistryKey, KnownProductsWithoutMailbox)
+{
+    const char* const apszCodes[] = { "_KVE", "_LOR", "_MIT", "_NAR", "NAR2" };
+    for (size_t i = 0; i < sizeof(apszCodes) / sizeof(apszCodes[0]); ++i)
+    {
+        SCOPED_TRACE(apszCodes[i]);
+        CMessageBoxRecorder boxes;
+        CString strKey("previous");
+        EXPECT_FALSE(CCmdLineProcess::GetRegistryKey(apszCodes[i], strKey));
+        EXPECT_STREQ("", strKey);
+        ASSERT_EQ(1u, boxes.Texts().size());
+        EXPECT_EQ("CCmdLineProcess::GetRegistryKey() Hier fehlt noch was!", boxes.Texts()[0]);
+        EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.Styles()[0]);
+    }
+}
+
+TEST(CCmdLineProcessGetRegistryKey, UnknownProducts)
+{
+    const char* const apszCodes[] = { "_sel", "_SEL ", "", "SEL", "_SELX" };
+    for (size_t i = 0; i < sizeof(apszCodes) / sizeof(apszCodes[0]); ++i)
+    {
+        SCOPED_TRACE(apszCodes[i]);
+        CMessageBoxRecorder boxes;
+        CString strKey("previous");
+        EXPECT_FALSE(CCmdLineProcess::GetRegistryKey(apszCodes[i], strKey));
+        EXPECT_STREQ("", strKey);
+        ASSERT_EQ(1u, boxes.Texts().size());
+        EXPECT_EQ("CCmdLineProcess::GetRegistryKey() Unknow Product!", boxes.Texts()[0]);
+        EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.Styles()[0]);
+    }
+}
