@@ -1,0 +1,141 @@
+// CInstanceCheck.cpp - is the receiving application of a device alive?
+#include "instance/CInstanceCheck.h"
+
+#include <string.h>
+
+#include "afx/AfxMessageBox.h"
+#include "app/Log.h"
+
+namespace
+{
+// Shared with every receiving application: letter case matters.
+const char TABLE_NAME[] = "1474027C-7CB4-436a-9158-89850D76B319";
+const DWORD TABLE_SIZE = 240;
+const int CATEGORY_COUNT = 6;
+const int INDEX_COUNT = 10;
+const int CATEGORY_STRIDE = INDEX_COUNT * sizeof(DWORD);
+
+// A receiving application raises its counter more often than this.
+const DWORD HEARTBEAT_PAUSE = 600;
+
+// Known products without a table yet, in the order they are compared.
+const char* const UNSUPPORTED_PRODUCTS[] = { "_KVE", "_LOR", "_MIT", "_NAR", "NAR2" };
+const char SUPPORTED_PRODUCT[] = "_SEL";
+
+BOOL IsProduct(LPCSTR pszProduct, LPCSTR pszCode)
+{
+    return pszProduct != NULL && strcmp(pszProduct, pszCode) == 0;
+}
+}
+
+CInstanceCheck::CInstanceCheck()
+{
+    ZeroMemory(m_szProduct, sizeof(m_szProduct));
+}
+
+CInstanceCheck::~CInstanceCheck()
+{
+    m_strSharedMemoryName.Empty();
+}
+
+int CInstanceCheck::Init(LPCSTR pszProduct)
+{
+    for (size_t i = 0; i < sizeof(UNSUPPORTED_PRODUCTS) / sizeof(UNSUPPORTED_PRODUCTS[0]); ++i)
+    {
+        if (IsProduct(pszProduct, UNSUPPORTED_PRODUCTS[i]))
+        {
+            AfxMessageBox("CInstanceCheck::Init() Hier fehlt noch was!", MB_OK, 0);
+            return 0;
+        }
+    }
+    if (!IsProduct(pszProduct, SUPPORTED_PRODUCT))
+    {
+        AfxMessageBox("CInstanceCheck::Init() Unknow Product!", MB_OK, 0);
+        return 0;
+    }
+
+    m_strSharedMemoryName = TABLE_NAME;
+    ZeroMemory(m_szProduct, sizeof(m_szProduct));
+    strncpy(m_szProduct, pszProduct, sizeof(m_szProduct) - 1);
+
+    // Every run starts all devices from 0, whoever made the table. Without a
+    // table the product is still known; the first reading then fails.
+    if (m_SharedMemory.Create(TABLE_SIZE, m_strSharedMemoryName) == 1)
+        ClearCounters();
+    return 1;
+}
+
+void CInstanceCheck::ClearCounters()
+{
+    if (m_SharedMemory.Lock() != 1)
+        return;
+    ZeroMemory(m_SharedMemory.m_pView, m_SharedMemory.GetValidSize());
+    m_SharedMemory.Unlock();
+}
+
+int CInstanceCheck::CheckInstance(int nCategory, int nIndex, int& bAlive)
+{
+    bAlive = 0;
+    DWORD dwFirst = 0;
+    if (!SetCounter(nCategory, nIndex, dwFirst))
+    {
+        LogDebug("%s", "COrvaneApp::CheckInstance(P) GetCounter(A) fail!");
+        return 0;
+    }
+
+    // Never under the table's mutex: the applications must go on counting.
+    Pause(HEARTBEAT_PAUSE);
+
+    DWORD dwSecond = 0;
+    if (!SetCounter(nCategory, nIndex, dwSecond))
+    {
+        LogDebug("%s", "COrvaneApp::CheckInstance(P) GetCounter(B) fail!");
+        return 0;
+    }
+    if (dwSecond > dwFirst)
+        bAlive = 1;
+    return 1;
+}
+
+int CInstanceCheck::SetCounter(int nCategory, int nIndex, DWORD& dwValue)
+{
+    if (nIndex >= INDEX_COUNT)
+    {
+        LogDebug("%s", "CInstanceCheck::SetCounter() Invalid Device Index!");
+        return 0;
+    }
+    const int nOffset = GetSharedMemoryOffset(nCategory, nIndex);
+    if (nOffset < 0)
+    {
+        DebugOutput("\nCInstanceCheck::SetCounter() Could't get SharedMemoryOffset!");
+        return 0;
+    }
+
+    // No table (its Create failed), or a table that another process made
+    // smaller than ours: never read outside the view.
+    if (static_cast<DWORD>(nOffset) + sizeof(DWORD) > m_SharedMemory.GetValidSize())
+        return 0;
+    if (m_SharedMemory.Lock() != 1)
+        return 0;
+    const BYTE* pTable = static_cast<const BYTE*>(m_SharedMemory.m_pView);
+    CopyMemory(&dwValue, pTable + nOffset, sizeof(DWORD));
+    m_SharedMemory.Unlock();
+    return 1;
+}
+
+int CInstanceCheck::GetSharedMemoryOffset(int nCategory, int nIndex)
+{
+    if (nIndex < 0 || nIndex >= INDEX_COUNT)
+        return -1;
+    if (nCategory < 0 || nCategory >= CATEGORY_COUNT)
+    {
+        DebugOutput("\nCInstanceCheck::GetSharedMemoryOffset() Invalid Device Category!\t");
+        return -1;
+    }
+    return nCategory * CATEGORY_STRIDE + nIndex * static_cast<int>(sizeof(DWORD));
+}
+
+void CInstanceCheck::Pause(DWORD dwMilliseconds)
+{
+    ::Sleep(dwMilliseconds);
+}

@@ -1,0 +1,189 @@
+// CSharedMemory.cpp - a block of memory shared between processes by name.
+#include "instance/CSharedMemory.h"
+
+#include <new>
+#include <objbase.h>
+
+#include "afx/AfxIsValidAddress.h"
+#include "app/Log.h"
+
+namespace
+{
+// Both object names are assembled in one buffer of this size; the mutex
+// name is the longer one, so a block name may have at most 89 characters.
+const int NAME_BUFFER_SIZE = 96;
+const char FILE_PREFIX[] = "FILE_";
+const char MUTEX_PREFIX[] = "MUTEX_";
+const int MAX_NAME_LENGTH = NAME_BUFFER_SIZE - 1 - (sizeof(MUTEX_PREFIX) - 1);
+
+const int GUID_TEXT_SIZE = 64;
+
+// A fresh GUID in its registry text form, braces included.
+BOOL MakeGuidName(char* pszName)
+{
+    GUID guid;
+    if (FAILED(::CoCreateGuid(&guid)))
+        return FALSE;
+    WCHAR wszGuid[GUID_TEXT_SIZE];
+    ZeroMemory(wszGuid, sizeof(wszGuid));
+    if (::StringFromGUID2(guid, wszGuid, GUID_TEXT_SIZE) == 0)
+        return FALSE;
+    return ::WideCharToMultiByte(CP_ACP, 0, wszGuid, -1, pszName, GUID_TEXT_SIZE, NULL, NULL) != 0;
+}
+
+void AssembleName(char* pszBuffer, LPCSTR pszPrefix, LPCSTR pszName)
+{
+    ZeroMemory(pszBuffer, NAME_BUFFER_SIZE);
+    lstrcpyA(pszBuffer, pszPrefix);
+    lstrcatA(pszBuffer, pszName);
+}
+}
+
+CSharedMemory::CSharedMemory()
+    : m_pView(NULL),
+      m_dwSize(0),
+      m_hMapping(NULL),
+      m_pMutex(NULL),
+      m_bCreated(FALSE)
+{
+}
+
+CSharedMemory::~CSharedMemory()
+{
+    Delete();
+    m_strName.Empty();
+}
+
+int CSharedMemory::Create(DWORD dwSize, LPCSTR pszName)
+{
+    // A second Create would lose the block already held.
+    if (m_hMapping != NULL)
+        return 0;
+
+    char szGuidName[GUID_TEXT_SIZE];
+    ZeroMemory(szGuidName, sizeof(szGuidName));
+    if (pszName == NULL)
+    {
+        if (!MakeGuidName(szGuidName))
+            return 0;
+        pszName = szGuidName;
+    }
+    // A longer name would not fit the name buffer.
+    if (lstrlenA(pszName) > MAX_NAME_LENGTH)
+        return 0;
+
+    char szObjectName[NAME_BUFFER_SIZE];
+    AssembleName(szObjectName, FILE_PREFIX, pszName);
+    HANDLE hMapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE,
+                                           0, dwSize, szObjectName);
+    m_bCreated = ::GetLastError() == ERROR_ALREADY_EXISTS ? FALSE : TRUE;
+    if (hMapping == NULL || hMapping == INVALID_HANDLE_VALUE)
+        return 0;
+
+    void* pView = ::MapViewOfFile(hMapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    if (pView == NULL)
+    {
+        ::CloseHandle(hMapping);
+        return 0;
+    }
+
+    // Taken at creation, so that no other process can use the block before
+    // this one has recorded it; released again below.
+    AssembleName(szObjectName, MUTEX_PREFIX, pszName);
+    CMutex* pMutex = new (std::nothrow) CMutex(TRUE, szObjectName, NULL);
+    if (pMutex == NULL || pMutex->m_hObject == NULL)
+    {
+        delete pMutex;
+        ::UnmapViewOfFile(pView);
+        ::CloseHandle(hMapping);
+        return 0;
+    }
+
+    m_dwSize = dwSize;
+    m_strName = pszName;
+    m_pMutex = pMutex;
+    m_hMapping = hMapping;
+    m_pView = pView;
+    m_pMutex->Unlock();
+    return 1;
+}
+
+int CSharedMemory::Delete()
+{
+    if (m_hMapping == NULL)
+    {
+        DebugOutput("\nCSharedMemory::Delete () m_hMapping = NULL   SharedMemory not Create?");
+        return 0;
+    }
+    if (m_pView == NULL)
+    {
+        DebugOutput("\nCSharedMemory::Delete () p = NULL   SharedMemory not Create?");
+        return 0;
+    }
+    if (!AfxIsValidAddress(m_pView, m_dwSize, FALSE))
+    {
+        DebugOutput("\nCSharedMemory::Delete () AfxIsValidAddress() = FALSE");
+        return 0;
+    }
+    if (m_pMutex == NULL)
+    {
+        DebugOutput("\nCSharedMemory::Delete () AfxIsValidAddress() = FALSE");
+        return 0;
+    }
+
+    m_dwSize = 0;
+    m_strName.Empty();
+    delete m_pMutex;
+    m_pMutex = NULL;
+    ::UnmapViewOfFile(m_pView);
+    m_pView = NULL;
+    ::CloseHandle(m_hMapping);
+    m_hMapping = NULL;
+    m_bCreated = FALSE;
+    return 1;
+}
+
+int CSharedMemory::Lock()
+{
+    if (m_pMutex == NULL)
+        return 0;
+    m_pMutex->Lock(INFINITE);
+    return 1;
+}
+
+int CSharedMemory::Unlock()
+{
+    if (m_pMutex == NULL)
+        return 0;
+    m_pMutex->Unlock();
+    return 1;
+}
+
+DWORD CSharedMemory::GetValidSize() const
+{
+    if (m_pView == NULL)
+        return 0;
+    // The view may be smaller than the size asked for when another process
+    // made the block first; count the accessible bytes of the view's own
+    // allocation from its first byte on.
+    const ULONG_PTR uStart = reinterpret_cast<ULONG_PTR>(m_pView);
+    MEMORY_BASIC_INFORMATION info;
+    ZeroMemory(&info, sizeof(info));
+    if (::VirtualQuery(m_pView, &info, sizeof(info)) != sizeof(info))
+        return 0;
+    const PVOID pAllocation = info.AllocationBase;
+    ULONG_PTR uEnd = uStart;
+    while (uEnd - uStart < m_dwSize)
+    {
+        if (::VirtualQuery(reinterpret_cast<LPCVOID>(uEnd), &info, sizeof(info)) != sizeof(info)
+            || info.AllocationBase != pAllocation)
+            break;
+        const ULONG_PTR uRegionEnd = reinterpret_cast<ULONG_PTR>(info.BaseAddress) + info.RegionSize;
+        // A region is alike throughout, so its first byte speaks for all.
+        if (uRegionEnd <= uEnd || !AfxIsValidAddress(reinterpret_cast<LPCVOID>(uEnd), 1, TRUE))
+            break;
+        uEnd = uRegionEnd;
+    }
+    const ULONG_PTR uValid = uEnd - uStart;
+    return uValid < m_dwSize ? static_cast<DWORD>(uValid) : m_dwSize;
+}
