@@ -1,0 +1,225 @@
+// TwschedTest.cpp - twsched writes a task definition that carries a timer
+// command exactly, refuses what it cannot schedule, and creates and removes
+// tasks through schtasks (as far as Wine's schtasks goes: it keeps the
+// settings of a task but not its trigger and action, and has no /query, so
+// the registered task is looked at through the Task Scheduler interface).
+#include "tests/scheduler/CTaskXmlReader.h"
+#include "tests/support/TestSupport.h"
+#include "tools/dbgrun/CDebuggeeRun.h"
+#include "tools/schedule/CTaskDefinition.h"
+
+#include <gtest/gtest.h>
+#include <taskschd.h>
+
+namespace
+{
+const char TICKWARD_PATH[] = "C:\\Program Files\\Tickward\\tickward.exe";
+// Every character that XML must escape, blanks and ";" among double quotes.
+const char TIMER_COMMAND[] = "\"C:\\TV & Co\\receiver.exe\";010102;P: _SEL;D: 5;Key: <a'b>;"
+                             "File: \"D:\\Rec\\Tom & Jerry's \"best\".ts\";FM: 1;TO: 1;SO: 0;EO: 0";
+const char TIMER_COMMAND_ESCAPED[] =
+    "<Arguments>&quot;C:\\TV &amp; Co\\receiver.exe&quot;;010102;P: _SEL;D: 5;Key: &lt;a&apos;b&gt;;"
+    "File: &quot;D:\\Rec\\Tom &amp; Jerry&apos;s &quot;best&quot;.ts&quot;;FM: 1;TO: 1;SO: 0;EO: 0</Arguments>";
+const char TASK_FOLDER[] = "Tickward test";
+const char TASK_NAME[] = "twsched record";
+
+DWORD RunTwsched(const std::string& strArguments)
+{
+    CDebuggeeRun run;
+    if (!run.Run(Quoted(BinPath("twsched.exe")) + " " + strArguments))
+        return 0xDEADBEEF;
+    return run.m_dwExitCode;
+}
+
+std::string ReadWholeFile(const std::string& strPath)
+{
+    std::string strData;
+    HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return strData;
+    char buffer[4096];
+    DWORD dwRead = 0;
+    while (ReadFile(hFile, buffer, sizeof(buffer), &dwRead, NULL) && dwRead > 0)
+        strData.append(buffer, dwRead);
+    CloseHandle(hFile);
+    return strData;
+}
+
+// The file's UTF-16 text (after its byte-order mark) in the ANSI code page.
+std::string Utf16FileText(const std::string& strData)
+{
+    if (strData.size() < 2 || strData.compare(0, 2, "\xFF\xFE") != 0)
+        return std::string();
+    const LPCWSTR pszText = reinterpret_cast<LPCWSTR>(strData.data() + 2);
+    const int nChars = static_cast<int>((strData.size() - 2) / 2);
+    const int nBytes = WideCharToMultiByte(CP_ACP, 0, pszText, nChars, NULL, 0, NULL, NULL);
+    std::string strText(static_cast<size_t>(nBytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, pszText, nChars, &strText[0], nBytes, NULL, NULL);
+    return strText;
+}
+
+std::string TempXmlPath(const char* pszName)
+{
+    char szFolder[MAX_PATH] = { 0 };
+    GetTempPathA(MAX_PATH, szFolder);
+    return std::string(szFolder) + pszName;
+}
+
+// The registered task as the Task Scheduler interface sees it, or NULL.
+IRegisteredTask* FindTask(ITaskService* pService)
+{
+    ITaskFolder* pFolder = NULL;
+    IRegisteredTask* pTask = NULL;
+    BSTR bstrFolder = SysAllocString(L"\\Tickward test");
+    BSTR bstrName = SysAllocString(L"twsched record");
+    if (SUCCEEDED(pService->GetFolder(bstrFolder, &pFolder)))
+    {
+        if (FAILED(pFolder->GetTask(bstrName, &pTask)))
+            pTask = NULL;
+        pFolder->Release();
+    }
+    SysFreeString(bstrName);
+    SysFreeString(bstrFolder);
+    return pTask;
+}
+
+// A setting of a registered task, through its definition.
+VARIANT_BOOL GetWakeToRun(IRegisteredTask* pTask)
+{
+    VARIANT_BOOL bWake = VARIANT_FALSE;
+    ITaskDefinition* pDefinition = NULL;
+    if (SUCCEEDED(pTask->get_Definition(&pDefinition)))
+    {
+        ITaskSettings* pSettings = NULL;
+        if (SUCCEEDED(pDefinition->get_Settings(&pSettings)))
+        {
+            pSettings->get_WakeToRun(&bWake);
+            pSettings->Release();
+        }
+        pDefinition->Release();
+    }
+    return bWake;
+}
+
+class CTaskService
+{
+public:
+    CTaskService() : m_pService(NULL)
+    {
+        CoInitializeEx(NULL, COINIT_MULTITHREADED);
+        VARIANT empty;
+        VariantInit(&empty);
+        if (SUCCEEDED(CoCreateInstance(CLSID_TaskScheduler, NULL, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                       reinterpret_cast<void**>(&m_pService)))
+            && FAILED(m_pService->Connect(empty, empty, empty, empty)))
+        {
+            m_pService->Release();
+            m_pService = NULL;
+        }
+    }
+    virtual ~CTaskService()
+    {
+        if (m_pService != NULL)
+            m_pService->Release();
+        CoUninitialize();
+    }
+    ITaskService* m_pService;
+};
+}
+
+TEST(Twsched, TaskDefinitionChecksDateTimeAndCommand)
+{
+    CTaskDefinition task;
+    EXPECT_TRUE(task.SetStart("2028-02-29", "00:00"));
+    EXPECT_EQ("2028-02-29T00:00:00", task.m_strStart);
+    EXPECT_FALSE(task.SetStart("2027-02-29", "20:15"));
+    EXPECT_FALSE(task.SetStart("2026-04-31", "20:15"));
+    EXPECT_FALSE(task.SetStart("2026-12-24", "24:00"));
+    EXPECT_FALSE(task.SetStart("2026-12-24", "8:15"));
+    EXPECT_FALSE(task.SetStart("24.12.2026", "20:15"));
+    EXPECT_EQ("2028-02-29T00:00:00", task.m_strStart) << "a refused start leaves the last good one";
+
+    EXPECT_FALSE(task.SetAction("C:\\\"odd\\tickward.exe", "-E;2"));
+    EXPECT_FALSE(task.SetAction("", "-E;2"));
+    EXPECT_FALSE(task.SetAction(TICKWARD_PATH, "-E;2\r\n-E;3"));
+
+    EXPECT_TRUE(CTaskDefinition::IsPowerCommand("-E;3"));
+    EXPECT_TRUE(CTaskDefinition::IsPowerCommand(";;-E;;2"));
+    EXPECT_FALSE(CTaskDefinition::IsPowerCommand("-E ;3"));
+    EXPECT_FALSE(CTaskDefinition::IsPowerCommand("-e;3"));
+    EXPECT_FALSE(CTaskDefinition::IsPowerCommand(TIMER_COMMAND));
+}
+
+TEST(Twsched, WritesTheTimerCommandExactly)
+{
+    const std::string strFile = TempXmlPath("twsched write test.xml");
+    DeleteFileA(strFile.c_str());
+    ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " 2026-12-24 20:15 " + Quoted(TICKWARD_PATH) + "  "
+                             + TIMER_COMMAND));
+
+    const std::string strText = Utf16FileText(ReadWholeFile(strFile));
+    EXPECT_NE(std::string::npos, strText.find(TIMER_COMMAND_ESCAPED)) << strText;
+
+    CTaskXmlReader task;
+    ASSERT_TRUE(task.ReadFile(strFile));
+    EXPECT_EQ(TIMER_COMMAND, task.Get("Task/Actions/Exec/Arguments"));
+    EXPECT_EQ(Quoted(TICKWARD_PATH), task.Get("Task/Actions/Exec/Command"));
+    EXPECT_EQ("2026-12-24T20:15:00", task.Get("Task/Triggers/TimeTrigger/StartBoundary"));
+
+    // The same settings as the example recording job.
+    CTaskXmlReader example;
+    ASSERT_TRUE(example.ReadFile(BinPath("scheduler\\record.xml")));
+    for (std::map<std::string, std::string>::const_iterator it = example.m_values.begin();
+         it != example.m_values.end(); ++it)
+    {
+        if (it->first.compare(0, 14, "Task/Settings/") == 0 || it->first.compare(0, 16, "Task/Principals/") == 0)
+        {
+            EXPECT_EQ(it->second, task.Get(it->first)) << it->first;
+        }
+    }
+
+    ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " 2026-12-24 23:30 " + Quoted(TICKWARD_PATH) + " -E;3"));
+    ASSERT_TRUE(task.ReadFile(strFile));
+    EXPECT_EQ("-E;3", task.Get("Task/Actions/Exec/Arguments"));
+    EXPECT_EQ("false", task.Get("Task/Settings/StartWhenAvailable"));
+    DeleteFileA(strFile.c_str());
+}
+
+TEST(Twsched, RefusesWhatItCannotSchedule)
+{
+    const std::string strFile = TempXmlPath("twsched refused.xml");
+    DeleteFileA(strFile.c_str());
+    const std::string strTickward = Quoted(TICKWARD_PATH);
+    EXPECT_EQ(2u, RunTwsched(""));
+    EXPECT_EQ(2u, RunTwsched("schedule x"));
+    EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " 2026-12-24 20:15 " + strTickward));
+    EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " 2026-12-32 20:15 " + strTickward + " -E;2"));
+    EXPECT_EQ(2u, RunTwsched("add \"a\"b\" 2026-12-24 20:15 " + strTickward + " -E;2"));
+    EXPECT_EQ(2u, RunTwsched("remove"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(strFile.c_str())) << "nothing written";
+    EXPECT_EQ(3u, RunTwsched("write \"C:\\no such folder\\x.xml\" 2026-12-24 20:15 " + strTickward + " -E;2"));
+}
+
+TEST(Twsched, CreatesAndRemovesATaskThroughSchtasks)
+{
+    const std::string strName = Quoted(std::string(TASK_FOLDER) + "\\" + TASK_NAME);
+    CTaskService service;
+    ASSERT_TRUE(service.m_pService != NULL);
+    RunTwsched("remove " + strName);    // left over from an interrupted run
+
+    ASSERT_EQ(0u, RunTwsched("add " + strName + " 2026-12-24 20:15 " + Quoted(TICKWARD_PATH) + " " + TIMER_COMMAND));
+    IRegisteredTask* pTask = FindTask(service.m_pService);
+    ASSERT_TRUE(pTask != NULL) << "registered";
+    EXPECT_EQ(VARIANT_TRUE, GetWakeToRun(pTask));
+    pTask->Release();
+
+    EXPECT_EQ(1u, RunTwsched("add " + strName + " 2026-12-24 20:16 " + Quoted(TICKWARD_PATH) + " -E;2"))
+        << "schtasks refuses a second task of the same name";
+
+    EXPECT_EQ(0u, RunTwsched("remove " + strName));
+    pTask = FindTask(service.m_pService);
+    EXPECT_TRUE(pTask == NULL) << "removed";
+    if (pTask != NULL)
+        pTask->Release();
+    EXPECT_EQ(1u, RunTwsched("remove " + strName)) << "nothing left to remove";
+}

@@ -1,0 +1,197 @@
+// twsched - creates a Task Scheduler task that runs Tickward once with a
+// given command line, or removes such a task.
+//
+//   twsched add <task name> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>
+//   twsched remove <task name>
+//   twsched write <xml file> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>
+//
+// The words before the Tickward command line may be put in double quotes
+// (for blanks); the Tickward command line is everything after the blanks
+// that follow the Tickward path, taken exactly as typed: timer commands are
+// full of double quotes and ";" that the usual argument splitting would
+// take apart. "write" only writes the task definition (to look at it or to
+// import it by hand).
+//
+// Exit code: 0 done; 1 schtasks reported a failure (its code is printed);
+// 2 wrong arguments; 3 the definition file could not be written or
+// schtasks could not be run.
+#include "tools/schedule/CSchtasks.h"
+#include "tools/schedule/CTaskDefinition.h"
+
+#include <stdio.h>
+
+namespace
+{
+enum
+{
+    exitOk = 0,
+    exitSchtasksFailed = 1,
+    exitUsage = 2,
+    exitSystem = 3
+};
+
+int Usage()
+{
+    fprintf(stderr,
+            "usage: twsched add <task name> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>\n"
+            "       twsched remove <task name>\n"
+            "       twsched write <xml file> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>\n");
+    return exitUsage;
+}
+
+BOOL IsBlank(char ch)
+{
+    return ch == ' ' || ch == '\t';
+}
+
+// Skips this program's own name the way the runtime's startup code does.
+const char* SkipProgramName(const char* p)
+{
+    if (*p == '"')
+    {
+        for (++p; *p != '\0' && *p != '"'; ++p)
+        {
+        }
+        if (*p == '"')
+            ++p;
+    }
+    else
+    {
+        while (*p != '\0' && !IsBlank(*p))
+            ++p;
+    }
+    return p;
+}
+
+// Takes the next word: blanks end it except between double quotes, which
+// are removed. Leaves p after the blanks that follow the word.
+BOOL NextWord(const char*& p, std::string& strWord)
+{
+    strWord.clear();
+    while (IsBlank(*p))
+        ++p;
+    if (*p == '\0')
+        return FALSE;
+    BOOL bQuoted = FALSE;
+    for (; *p != '\0' && (bQuoted || !IsBlank(*p)); ++p)
+    {
+        if (*p == '"')
+            bQuoted = !bQuoted;
+        else
+            strWord += *p;
+    }
+    while (IsBlank(*p))
+        ++p;
+    return TRUE;
+}
+
+// The job: date, time, Tickward path and the rest of the line.
+BOOL ReadJob(const char*& p, CTaskDefinition& task)
+{
+    std::string strDate, strTime, strProgram;
+    if (!NextWord(p, strDate) || !NextWord(p, strTime) || !NextWord(p, strProgram) || *p == '\0')
+        return FALSE;
+    if (!task.SetStart(strDate, strTime))
+    {
+        fprintf(stderr, "twsched: \"%s %s\" is not a date YYYY-MM-DD and a time HH:MM\n", strDate.c_str(),
+                strTime.c_str());
+        return FALSE;
+    }
+    if (!task.SetAction(strProgram, p))
+    {
+        fprintf(stderr, "twsched: the Tickward path or command line cannot be used\n");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int ReportSchtasks(const char* pszWhat, const std::string& strName, BOOL bRan, DWORD dwExitCode)
+{
+    if (!bRan)
+    {
+        fprintf(stderr, "twsched: could not run schtasks to %s \"%s\" (error %lu)\n", pszWhat, strName.c_str(),
+                GetLastError());
+        return exitSystem;
+    }
+    if (dwExitCode != 0)
+    {
+        fprintf(stderr, "twsched: schtasks could not %s \"%s\": exit code %lu\n", pszWhat, strName.c_str(),
+                dwExitCode);
+        return exitSchtasksFailed;
+    }
+    printf("twsched: %s \"%s\": done (schtasks exit code 0)\n", pszWhat, strName.c_str());
+    return exitOk;
+}
+
+int Add(const char* p)
+{
+    std::string strName;
+    CTaskDefinition task;
+    if (!NextWord(p, strName) || !ReadJob(p, task))
+        return Usage();
+
+    char szFolder[MAX_PATH];
+    char szFile[MAX_PATH];
+    const DWORD dwFolder = GetTempPathA(MAX_PATH, szFolder);
+    if (dwFolder == 0 || dwFolder >= MAX_PATH || GetTempFileNameA(szFolder, "tws", 0, szFile) == 0)
+    {
+        fprintf(stderr, "twsched: no temporary file for the task definition (error %lu)\n", GetLastError());
+        return exitSystem;
+    }
+    int nResult = exitSystem;
+    if (task.WriteFile(szFile))
+    {
+        CSchtasks schtasks;
+        DWORD dwExitCode = 0;
+        const BOOL bRan = schtasks.Create(strName, szFile, dwExitCode);
+        nResult = ReportSchtasks("create", strName, bRan, dwExitCode);
+    }
+    else
+    {
+        fprintf(stderr, "twsched: could not write %s (error %lu)\n", szFile, GetLastError());
+    }
+    DeleteFileA(szFile);
+    return nResult;
+}
+
+int Remove(const char* p)
+{
+    std::string strName;
+    if (!NextWord(p, strName) || *p != '\0')
+        return Usage();
+    CSchtasks schtasks;
+    DWORD dwExitCode = 0;
+    const BOOL bRan = schtasks.Delete(strName, dwExitCode);
+    return ReportSchtasks("remove", strName, bRan, dwExitCode);
+}
+
+int Write(const char* p)
+{
+    std::string strFile;
+    CTaskDefinition task;
+    if (!NextWord(p, strFile) || !ReadJob(p, task))
+        return Usage();
+    if (!task.WriteFile(strFile.c_str()))
+    {
+        fprintf(stderr, "twsched: could not write %s (error %lu)\n", strFile.c_str(), GetLastError());
+        return exitSystem;
+    }
+    printf("twsched: wrote %s\n", strFile.c_str());
+    return exitOk;
+}
+}
+
+int main()
+{
+    const char* p = SkipProgramName(GetCommandLineA());
+    std::string strVerb;
+    if (!NextWord(p, strVerb))
+        return Usage();
+    if (strVerb == "add")
+        return Add(p);
+    if (strVerb == "remove")
+        return Remove(p);
+    if (strVerb == "write")
+        return Write(p);
+    return Usage();
+}
