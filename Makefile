@@ -1,5 +1,8 @@
 # The two commands of README.md, and the longer jobs beside them.
-.PHONY: demo test build clean
+.PHONY: demo test build fuzz clean
+
+# How long `make fuzz` fuzzes the timer command parser, in seconds.
+FUZZ_SECONDS ?= 600
 
 demo:
 	@./scripts/demo.sh
@@ -9,6 +12,9 @@ test:
 
 build:
 	@./scripts/build.sh
+
+fuzz:
+	@./scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build
