@@ -2,14 +2,28 @@
 // power commands and timer commands.
 #include "app/COrvaneApp.h"
 
+#include "afx/afxmt.h"
 #include "app/CPowerApi.h"
 #include "app/Log.h"
+#include "cmdline/CCmdLineParams.h"
 #include "cmdline/CTokenizer.h"
+#include "cmdline/ParseCmdLine.h"
 #include "cmdline/StrToInt32.h"
+#include "instance/CInstanceCheck.h"
+#include "mailbox/CCmdLineProcess.h"
+#include "mailbox/CRegistry.h"
 
 namespace
 {
 CPowerApi g_realPowerApi;
+
+// Held by one Tickward run at a time, from before the heartbeat table is
+// cleared until the mailbox lock is given back. Several recordings often start
+// in the same minute; without it two runs can take the advisory "Lock" value
+// together and write the same slot, and one run's clearing of the table can
+// make a live application look dead to another run, which then starts it
+// twice. Receiving applications never take it.
+const char DELIVERY_MUTEX_NAME[] = "MUTEX_TickwardDelivery_1474027C-7CB4-436a-9158-89850D76B319";
 }
 
 COrvaneApp::COrvaneApp()
@@ -90,8 +104,165 @@ void COrvaneApp::ExecuteCommand(int nCode)
     }
 }
 
-void COrvaneApp::StartCmdlineProcess(LPCSTR /*pszText*/, int /*nLength*/)
+// Delivers a timer command: tests whether the receiving application of its
+// device is alive, posts the job into the mailbox the application watches,
+// and starts the application with the job on its command line when it is not
+// alive. The exit code says whether the job reached the application.
+void COrvaneApp::StartCmdlineProcess(LPCSTR pszText, int nLength)
 {
+    SetExitCode(exitUnusable);
+    if (pszText == NULL || nLength <= 0)
+        return;
+
+    CInstanceCheck check;
+    if (!StoreCmdLine(pszText, nLength))
+        return;
+    CCmdLineParams params;
+    if (!ParseCmdLine(m_szCmdLine, &params, TRUE, FALSE))
+    {
+        Trace("Tickward::StartCmdlineProcess() ParseCmdLine() failed!");
+        return;
+    }
+
+    CMutex delivery(FALSE, DELIVERY_MUTEX_NAME);
+    const BOOL bSerialised = delivery.Lock(DELIVERY_LOCK_TIMEOUT);
+    BOOL bRunning = TRUE;
+    BOOL bPosted = FALSE;
+    CString strCmdLine;
+    const int nStage = PostTimerCommand(params, check, bRunning, strCmdLine, bPosted);
+    if (bSerialised)
+        delivery.Unlock();
+
+    if (nStage != stageMailbox)
+    {
+        SetExitCode(nStage == stageUnusable ? exitUnusable : exitNotDelivered);
+        return;
+    }
+    const BOOL bStarted = !bRunning && StartApplication(params.m_strAppPath, strCmdLine);
+    SetExitCode(bPosted || bStarted ? exitDone : exitNotDelivered);
+}
+
+// Keeps the received command in m_szCmdLine, always terminated. A command
+// cut to fit could parse with a wrong value (a shorter file name, a smaller
+// number), so one that does not fit is refused whole.
+BOOL COrvaneApp::StoreCmdLine(LPCSTR pszText, int nLength)
+{
+    ZeroMemory(m_szCmdLine, sizeof(m_szCmdLine));
+    if (nLength >= CMDLINE_BUFFER_SIZE)
+    {
+        LogDebug("Tickward::StartCmdlineProcess() CmdLine too long!");
+        return FALSE;
+    }
+    lstrcpynA(m_szCmdLine, pszText, nLength + 1);
+    return m_szCmdLine[0] != '\0';
+}
+
+// The part of a delivery that runs under the delivery mutex: the liveness
+// test and the mailbox. Says how far it got; strCmdLine receives the mailbox
+// text and bPosted whether it was written into a slot.
+int COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, BOOL& bRunning,
+                                 CString& strCmdLine, BOOL& bPosted)
+{
+    if (!check.Init(params.m_strProduct))
+    {
+        Trace("Tickward::StartCmdlineProcess() InstanceCheck Init() failed!");
+        return stageUnusable;
+    }
+    const int nIndex = params.GetDeviceIndex(0);
+    const int nType = params.GetDeviceType(0);
+    if (nIndex < 0 || nType < 0)
+    {
+        Trace("Tickward::StartCmdlineProcess() Invalid Device Type+Index");
+        return stageUnusable;
+    }
+    if (!check.CheckInstance(GetCounterCategory(nType), nIndex, bRunning))
+    {
+        Trace("Tickward::StartCmdlineProcess() CheckInstance() failed!");
+        return stageFailed;
+    }
+    CString strKey;
+    if (!CCmdLineProcess::GetRegistryKey(params.m_strProduct, strKey))
+    {
+        Trace("Tickward::StartCmdlineProcess() GetRegistryKey() fail!");
+        return stageFailed;
+    }
+    BuildRegistryCmdLine(&params, strCmdLine);
+    bPosted = PostToMailbox(strKey, strCmdLine);
+    return stageMailbox;
+}
+
+int COrvaneApp::GetCounterCategory(int nDeviceType)
+{
+    if (nDeviceType >= 1 && nDeviceType <= 3)
+        return nDeviceType;
+    Trace("Tickward::StartCmdlineProcess() Invalid Device Category!");
+    return 0;
+}
+
+// Writes the job into the first slot that cannot be read as text, under the
+// mailbox lock. TRUE when it was written.
+BOOL COrvaneApp::PostToMailbox(const CString& strKey, const CString& strCmdLine)
+{
+    // Readers read a slot into 520 bytes: a longer job could never be taken
+    // and the next writer would see its slot as free and overwrite it.
+    if (strCmdLine.GetLength() >= MAILBOX_TEXT_LIMIT)
+    {
+        LogDebug("Tickward::StartCmdlineProcess() CmdLine too long for the mailbox!");
+        return FALSE;
+    }
+
+    CRegistry reg;
+    reg.LockKey(strKey, TRUE);      // after the lock's time-out the scan goes ahead anyway
+    BOOL bWritten = FALSE;
+    for (int nSlot = 1; nSlot <= MAILBOX_SLOT_COUNT; ++nSlot)
+    {
+        CString strName;
+        strName.Format("%i", nSlot);
+        CString strExisting;
+        if (reg.ReadString(strKey, strName, strExisting))
+        {
+            Trace("CmdLine exist already: %s - %s", static_cast<LPCSTR>(strName),
+                  static_cast<LPCSTR>(strExisting));
+            continue;
+        }
+        Trace("Write new CmdLine: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strCmdLine));
+        bWritten = reg.WriteString(strKey, strName, strCmdLine);
+        break;
+    }
+    reg.UnlockKey(strKey, TRUE);
+    return bWritten;
+}
+
+// The path is quoted: unquoted, a path with blanks lets the system try a
+// shorter program name first ("E:\TV.exe" for "E:\TV App\tvapp.exe") and the
+// started application would cut its command tail inside the path.
+BOOL COrvaneApp::StartApplication(const CString& strAppPath, const CString& strCmdLine)
+{
+    CString strLaunch;
+    strLaunch.Format("\"%s\" %s", static_cast<LPCSTR>(strAppPath), static_cast<LPCSTR>(strCmdLine));
+    if (RunProgram(strLaunch) == 0)
+        return TRUE;
+    LogDebug("Tickward::StartCmdlineProcess() Could't start %s", static_cast<LPCSTR>(strAppPath));
+    return FALSE;
+}
+
+// Returns 0 when the process was created, 1 when it was not.
+int COrvaneApp::RunProgram(LPCSTR pszCommandLine)
+{
+    // CreateProcessA may write into its command line, so it gets a private
+    // copy sized to the command.
+    CString strBuffer(pszCommandLine);
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    if (!CreateProcessA(NULL, strBuffer.GetBuffer(strBuffer.GetLength()), NULL, NULL, FALSE, 0, NULL,
+                        NULL, &startup, &process))
+        return 1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
 }
 
 BOOL COrvaneApp::IsWindowsNT()

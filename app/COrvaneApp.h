@@ -12,6 +12,8 @@
 
 #include "afx/afxwin.h"
 
+class CCmdLineParams;
+class CInstanceCheck;
 class CPowerApi;
 
 class COrvaneApp : public CWinApp
@@ -27,7 +29,10 @@ public:
     enum
     {
         CMDLINE_BUFFER_SIZE = 1040,
-        DISPATCH_BUFFER_SIZE = 260
+        DISPATCH_BUFFER_SIZE = 260,
+        MAILBOX_SLOT_COUNT = 20,
+        MAILBOX_TEXT_LIMIT = 520,       // every reader reads a slot into this many bytes
+        DELIVERY_LOCK_TIMEOUT = 30000   // ms; twenty runs at one minute fit well within it
     };
 
     COrvaneApp();
@@ -41,6 +46,7 @@ public:
     virtual void DispatchCmdLine(LPCSTR pszText, int nLength);
     virtual void ExecuteCommand(int nCode);
     virtual void StartCmdlineProcess(LPCSTR pszText, int nLength);
+    virtual int RunProgram(LPCSTR pszCommandLine);
 
     BOOL IsWindowsNT();
     void DoStandby();
@@ -61,7 +67,21 @@ protected:
     void SetExitCode(int nExitCode) { m_nExitCode = nExitCode; }
 
 private:
+    // How far a delivery got before the launch decision.
+    enum DeliveryStage
+    {
+        stageUnusable,  // the command cannot be used: nothing posted, nothing started
+        stageFailed,    // the liveness test or the mailbox key failed: likewise
+        stageMailbox    // the mailbox was tried; the launch depends on liveness
+    };
+
     void EnableShutdownPrivilege();
+    BOOL StoreCmdLine(LPCSTR pszText, int nLength);
+    int PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, BOOL& bRunning,
+                         CString& strCmdLine, BOOL& bPosted);
+    BOOL PostToMailbox(const CString& strKey, const CString& strCmdLine);
+    BOOL StartApplication(const CString& strAppPath, const CString& strCmdLine);
+    static int GetCounterCategory(int nDeviceType);
 
     int m_nExitCode;
     CPowerApi* m_pPowerApi;

@@ -1,0 +1,339 @@
+// End-to-end tests of timer command delivery: the real tickward.exe against
+// the real registry mailbox, the real heartbeat table (raised by heartbeat.exe)
+// and a stand-in receiving application (recorder.exe).
+#include "tests/support/TestSupport.h"
+#include "tools/dbgrun/CDebuggeeRun.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace
+{
+const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
+const char NOT_CREATED[] = "\nCSharedMemory::Delete () m_hMapping = NULL   SharedMemory not Create?";
+
+std::string Slot(int nSlot)
+{
+    return std::to_string(nSlot);
+}
+
+// Reads a slot from outside the system; "" with bFound FALSE when absent.
+std::string ReadSlot(int nSlot, BOOL* pbFound = NULL)
+{
+    char szValue[2048] = { 0 };
+    DWORD dwSize = sizeof(szValue) - 1;
+    DWORD dwType = 0;
+    const LONG lResult = SHGetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, Slot(nSlot).c_str(), &dwType,
+                                     szValue, &dwSize);
+    if (pbFound != NULL)
+        *pbFound = lResult == ERROR_SUCCESS;
+    return lResult == ERROR_SUCCESS ? std::string(szValue) : std::string();
+}
+
+void WriteSlot(int nSlot, const std::string& strText)
+{
+    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, Slot(nSlot).c_str(), REG_SZ,
+                                         strText.c_str(), static_cast<DWORD>(strText.size() + 1)));
+}
+
+DWORD ReadLock()
+{
+    DWORD dwValue = 0xdeadbeef;
+    DWORD dwSize = sizeof(dwValue);
+    SHGetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", NULL, &dwValue, &dwSize);
+    return dwValue;
+}
+
+std::string ReadFileText(const std::string& strPath)
+{
+    std::string strText;
+    HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return strText;
+    char szBuffer[4096];
+    DWORD dwRead = 0;
+    while (ReadFile(hFile, szBuffer, sizeof(szBuffer), &dwRead, NULL) && dwRead > 0)
+        strText.append(szBuffer, dwRead);
+    CloseHandle(hFile);
+    return strText;
+}
+
+// Waits until a started program has written its line (it is not waited for
+// by Tickward), up to a few seconds.
+std::string WaitForFileText(const std::string& strPath)
+{
+    for (int i = 0; i < 100; ++i)
+    {
+        std::string strText = ReadFileText(strPath);
+        if (!strText.empty() && strText[strText.size() - 1] == '\n')
+            return strText;
+        Sleep(50);
+    }
+    return ReadFileText(strPath);
+}
+
+// A running heartbeat.exe that keeps one counter of the table growing.
+class CHeartbeat
+{
+public:
+    CHeartbeat(int nCategory, int nIndex)
+    {
+        m_strEvent = "TickwardTest_HeartbeatStop_" + std::to_string(GetCurrentProcessId());
+        m_hStop = CreateEventA(NULL, TRUE, FALSE, m_strEvent.c_str());
+        std::string strCommand = Quoted(BinPath("heartbeat.exe")) + " " + std::to_string(nCategory) + " " +
+                                 std::to_string(nIndex) + " " + m_strEvent + " 120000";
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        ZeroMemory(&m_process, sizeof(m_process));
+        m_bStarted = CreateProcessA(NULL, &strCommand[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &m_process);
+        Sleep(500);  // let it open the table and raise its counter at least once
+    }
+    ~CHeartbeat()
+    {
+        SetEvent(m_hStop);
+        if (m_bStarted)
+        {
+            WaitForSingleObject(m_process.hProcess, 5000);
+            CloseHandle(m_process.hThread);
+            CloseHandle(m_process.hProcess);
+        }
+        CloseHandle(m_hStop);
+    }
+    BOOL m_bStarted;
+
+private:
+    std::string m_strEvent;
+    HANDLE m_hStop;
+    PROCESS_INFORMATION m_process;
+};
+
+class DeliveryTest : public ::testing::Test
+{
+protected:
+    std::string m_strDir;      // a folder with a blank in its name, fresh for each test
+    std::string m_strApp;      // the receiving application: a recorder in "TV App"
+    std::string m_strPlanted;  // what an unquoted path would run first
+
+    virtual void SetUp()
+    {
+        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        const ::testing::TestInfo* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_strDir = BinPath("delivery ") + pInfo->name();
+        CreateDirectoryA(m_strDir.c_str(), NULL);
+        CreateDirectoryA((m_strDir + "\\TV App").c_str(), NULL);
+        m_strApp = m_strDir + "\\TV App\\tvapp.exe";
+        m_strPlanted = m_strDir + "\\TV.exe";
+        ASSERT_TRUE(CopyFileA(BinPath("recorder.exe").c_str(), m_strApp.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(BinPath("recorder.exe").c_str(), m_strPlanted.c_str(), FALSE));
+        DeleteFileA((m_strApp + ".log").c_str());
+        DeleteFileA((m_strPlanted + ".log").c_str());
+    }
+    virtual void TearDown()
+    {
+        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+    }
+
+    std::string Job(const char* pszDevices = "010102", const char* pszProduct = "_SEL",
+                    const std::string& strFile = "C:\\Rec\\show.ts") const
+    {
+        return Quoted(m_strApp) + ";" + pszDevices + ";P: " + pszProduct + ";D: 5;Key: ;File: \"" + strFile +
+               "\";FM: 1;TO: 1;SO: 0;EO: 0";
+    }
+    static std::string MailboxText(const char* pszDevices = "010102", const std::string& strFile = "C:\\Rec\\show.ts")
+    {
+        return std::string(" ") + pszDevices + ";P: _SEL;D: 5;Key: ;File: \"" + strFile +
+               "\" ;FM: 1;TO: 1;SO: 0;EO: 0";
+    }
+    CDebuggeeRun Deliver(const std::string& strJob)
+    {
+        CDebuggeeRun run;
+        EXPECT_TRUE(run.Run(Quoted(BinPath("tickward.exe")) + " " + strJob));
+        return run;
+    }
+    std::string AppLog() { return WaitForFileText(m_strApp + ".log"); }
+    // Whether the application was started at all: allow it time to write.
+    BOOL AppStarted()
+    {
+        Sleep(1000);
+        return GetFileAttributesA((m_strApp + ".log").c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+};
+}
+
+TEST_F(DeliveryTest, AliveApplicationGetsTheJobInTheFirstFreeSlotOnly)
+{
+    CHeartbeat heartbeat(1, 2);
+    ASSERT_TRUE(heartbeat.m_bStarted);
+    CDebuggeeRun run = Deliver(Job());
+    EXPECT_EQ(0u, run.m_dwExitCode);
+    EXPECT_TRUE(run.m_outputs.empty());
+    EXPECT_EQ(MailboxText(), ReadSlot(1));
+    BOOL bFound = TRUE;
+    ReadSlot(2, &bFound);
+    EXPECT_FALSE(bFound);
+    EXPECT_EQ(0u, ReadLock());
+    EXPECT_FALSE(AppStarted());
+}
+
+TEST_F(DeliveryTest, DeadApplicationIsStartedWithTheQuotedPathAndTheJob)
+{
+    CDebuggeeRun run = Deliver(Job());
+    EXPECT_EQ(0u, run.m_dwExitCode);
+    EXPECT_TRUE(run.m_outputs.empty());
+    EXPECT_EQ(MailboxText(), ReadSlot(1));
+    EXPECT_EQ(Quoted(m_strApp) + " " + MailboxText() + "\n", AppLog());
+    // The blanks in the path did not let the system run "...\TV.exe".
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_strPlanted + ".log").c_str()));
+}
+
+TEST_F(DeliveryTest, OccupiedSlotsArePassedOverAndAFullMailboxPostsNothing)
+{
+    CHeartbeat heartbeat(1, 2);
+    WriteSlot(1, "a");
+    WriteSlot(2, "xxx");
+    WriteSlot(3, "b");
+    EXPECT_EQ(0u, Deliver(Job()).m_dwExitCode);
+    EXPECT_EQ(MailboxText(), ReadSlot(4));
+    EXPECT_EQ("xxx", ReadSlot(2));
+
+    for (int nSlot = 5; nSlot <= 20; ++nSlot)
+        WriteSlot(nSlot, "full");
+    CDebuggeeRun full = Deliver(Job("010102", "_SEL", "C:\\Rec\\other.ts"));
+    EXPECT_EQ(2u, full.m_dwExitCode);   // alive, but the job reached no slot
+    BOOL bFound = TRUE;
+    ReadSlot(21, &bFound);
+    EXPECT_FALSE(bFound);
+    EXPECT_EQ("full", ReadSlot(20));
+    EXPECT_FALSE(AppStarted());
+}
+
+TEST_F(DeliveryTest, FullMailboxStillStartsADeadApplication)
+{
+    for (int nSlot = 1; nSlot <= 20; ++nSlot)
+        WriteSlot(nSlot, "full");
+    EXPECT_EQ(0u, Deliver(Job()).m_dwExitCode);   // handed over on the command line
+    EXPECT_EQ(Quoted(m_strApp) + " " + MailboxText() + "\n", AppLog());
+}
+
+TEST_F(DeliveryTest, DeviceTypeFiveSamplesCategoryZero)
+{
+    CHeartbeat heartbeat(0, 2);
+    EXPECT_EQ(0u, Deliver(Job("010502")).m_dwExitCode);
+    EXPECT_EQ(MailboxText("010502"), ReadSlot(1));
+    EXPECT_FALSE(AppStarted());
+}
+
+TEST_F(DeliveryTest, UnusableCommandsPostAndStartNothing)
+{
+    for (const char* pszDevices : { "01010", "0101020", "020102" })
+    {
+        CDebuggeeRun run = Deliver(Job(pszDevices));
+        EXPECT_EQ(1u, run.m_dwExitCode) << pszDevices;
+        EXPECT_EQ(std::vector<std::string>(), run.m_outputs) << pszDevices;
+    }
+    CDebuggeeRun unknown = Deliver(Job("010102", "_XYZ"));  // shows a box, then gives up
+    EXPECT_EQ(1u, unknown.m_dwExitCode);
+    EXPECT_EQ(std::vector<std::string>(1, NOT_CREATED), unknown.m_outputs);
+    for (const char* pszTail : { "-e;3", "-E ;3", ";;;" })
+    {
+        CDebuggeeRun run = Deliver(pszTail);
+        EXPECT_EQ(1u, run.m_dwExitCode) << pszTail;
+        EXPECT_EQ(std::vector<std::string>(1, NOT_CREATED), run.m_outputs) << pszTail;
+    }
+    BOOL bFound = TRUE;
+    ReadSlot(1, &bFound);
+    EXPECT_FALSE(bFound);
+    EXPECT_FALSE(AppStarted());
+}
+
+TEST_F(DeliveryTest, HeldLockDelaysTheJobButDoesNotStopIt)
+{
+    CHeartbeat heartbeat(1, 2);
+    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", REG_DWORD, "\1\0\0\0", 4));
+    EXPECT_EQ(0u, Deliver(Job()).m_dwExitCode);
+    EXPECT_EQ(MailboxText(), ReadSlot(1));
+    EXPECT_EQ(0u, ReadLock());
+}
+
+TEST_F(DeliveryTest, CommandsAreNeverCut)
+{
+    // 1040 characters and more do not fit the command buffer: refused whole.
+    std::string strTooLong = Job("010102", "_SEL", "C:\\" + std::string(1200, 'f'));
+    CDebuggeeRun refused = Deliver(strTooLong);
+    EXPECT_EQ(1u, refused.m_dwExitCode);
+    ASSERT_EQ(2u, refused.m_outputs.size());
+    EXPECT_EQ("\nTickward::StartCmdlineProcess() CmdLine too long!\t", refused.m_outputs[0]);
+    EXPECT_EQ(NOT_CREATED, refused.m_outputs[1]);
+    EXPECT_FALSE(AppStarted());
+
+    // A mailbox text of 519 characters is posted as usual.
+    const std::string strFile519(519 - MailboxText("010102", "").size(), 'n');
+    CDebuggeeRun fits = Deliver(Job("010102", "_SEL", strFile519));
+    EXPECT_EQ(0u, fits.m_dwExitCode);
+    EXPECT_EQ(519u, ReadSlot(1).size());
+    EXPECT_EQ(MailboxText("010102", strFile519) + "\n", AppLog());
+}
+
+TEST_F(DeliveryTest, JobTooLongForTheMailboxGoesOnlyOnTheCommandLine)
+{
+    const std::string strFile520(520 - MailboxText("010102", "").size(), 'm');
+    CDebuggeeRun run = Deliver(Job("010102", "_SEL", strFile520));
+    EXPECT_EQ(0u, run.m_dwExitCode);    // the started application has it
+    BOOL bFound = TRUE;
+    ReadSlot(1, &bFound);
+    EXPECT_FALSE(bFound);
+    EXPECT_EQ(Quoted(m_strApp) + " " + MailboxText("010102", strFile520) + "\n", AppLog());
+
+    CHeartbeat heartbeat(1, 2);
+    CDebuggeeRun alive = Deliver(Job("010102", "_SEL", strFile520));
+    EXPECT_EQ(2u, alive.m_dwExitCode);  // alive, and the mailbox cannot hold it
+    ASSERT_EQ(1u, alive.m_outputs.size());
+    EXPECT_EQ("\nTickward::StartCmdlineProcess() CmdLine too long for the mailbox!\t", alive.m_outputs[0]);
+}
+
+TEST_F(DeliveryTest, ConcurrentRunsEachDeliverExactlyOnce)
+{
+    CHeartbeat heartbeat(1, 2);
+    const int RUNS = 10;
+    for (int nRound = 0; nRound < 3; ++nRound)
+    {
+        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        std::vector<PROCESS_INFORMATION> processes;
+        for (int i = 0; i < RUNS; ++i)
+        {
+            std::string strCommand = Quoted(BinPath("tickward.exe")) + " " +
+                                     Job("010102", "_SEL", "C:\\Rec\\job" + std::to_string(i) + ".ts");
+            STARTUPINFOA startup;
+            ZeroMemory(&startup, sizeof(startup));
+            startup.cb = sizeof(startup);
+            PROCESS_INFORMATION process;
+            ASSERT_TRUE(CreateProcessA(NULL, &strCommand[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process));
+            processes.push_back(process);
+        }
+        for (size_t i = 0; i < processes.size(); ++i)
+        {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(processes[i].hProcess, 60000));
+            DWORD dwExitCode = 99;
+            GetExitCodeProcess(processes[i].hProcess, &dwExitCode);
+            EXPECT_EQ(0u, dwExitCode);
+            CloseHandle(processes[i].hThread);
+            CloseHandle(processes[i].hProcess);
+        }
+        std::set<std::string> jobs;
+        for (int nSlot = 1; nSlot <= RUNS; ++nSlot)
+            jobs.insert(ReadSlot(nSlot));
+        for (int i = 0; i < RUNS; ++i)
+            EXPECT_EQ(1u, jobs.count(MailboxText("010102", "C:\\Rec\\job" + std::to_string(i) + ".ts")))
+                << "round " << nRound << " job " << i;
+        BOOL bFound = TRUE;
+        ReadSlot(RUNS + 1, &bFound);
+        EXPECT_FALSE(bFound);
+    }
+    EXPECT_FALSE(AppStarted());
+}
