@@ -277,7 +277,7 @@ TEST_F(DeliveryTest, CommandsAreNeverCut)
     CDebuggeeRun fits = Deliver(Job("010102", "_SEL", strFile519));
     EXPECT_EQ(0u, fits.m_dwExitCode);
     EXPECT_EQ(519u, ReadSlot(1).size());
-    EXPECT_EQ(MailboxText("010102", strFile519) + "\n", AppLog());
+    EXPECT_EQ(Quoted(m_strApp) + " " + MailboxText("010102", strFile519) + "\n", AppLog());
 }
 
 TEST_F(DeliveryTest, JobTooLongForTheMailboxGoesOnlyOnTheCommandLine)
