@@ -178,7 +178,9 @@ int COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, 
     if (!check.CheckInstance(GetCounterCategory(nType), nIndex, bRunning))
     {
         Trace("Tickward::StartCmdlineProcess() CheckInstance() failed!");
-        return stageFailed;
+        // The table has counters for indexes 0 to 9 only: a larger index is a
+        // wrong command, anything else a failed liveness test.
+        return nIndex > 9 ? stageUnusable : stageFailed;
     }
     CString strKey;
     if (!CCmdLineProcess::GetRegistryKey(params.m_strProduct, strKey))
