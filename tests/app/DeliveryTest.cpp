@@ -237,6 +237,11 @@ TEST_F(DeliveryTest, UnusableCommandsPostAndStartNothing)
         EXPECT_EQ(1u, run.m_dwExitCode) << pszDevices;
         EXPECT_EQ(std::vector<std::string>(), run.m_outputs) << pszDevices;
     }
+    CDebuggeeRun index10 = Deliver(Job("01010A"));     // the table has indexes 0 to 9
+    EXPECT_EQ(1u, index10.m_dwExitCode);
+    EXPECT_EQ(std::vector<std::string>({ "\nCInstanceCheck::SetCounter() Invalid Device Index!\t",
+                                         "\nCOrvaneApp::CheckInstance(P) GetCounter(A) fail!\t" }),
+              index10.m_outputs);
     CDebuggeeRun unknown = Deliver(Job("010102", "_XYZ"));  // shows a box, then gives up
     EXPECT_EQ(1u, unknown.m_dwExitCode);
     EXPECT_EQ(std::vector<std::string>(1, NOT_CREATED), unknown.m_outputs);
