@@ -7,6 +7,7 @@
 #include <windows.h>
 #include "afx/CString.h"
 #include "afx/CWinApp.h"
+#include "afx/CWinThread.h"
 #include "afx/AfxMessageBox.h"
 #include "afx/AfxIsValidAddress.h"
 
