@@ -1,7 +1,13 @@
-// CCmdLineProcess.cpp - the command mailbox reader.
+// CCmdLineProcess.cpp - the reading end of the registry command mailbox.
 #include "mailbox/CCmdLineProcess.h"
 
 #include "afx/AfxMessageBox.h"
+#include "app/Log.h"
+#include "cmdline/CCmdLineParams.h"
+#include "cmdline/ParseCmdLine.h"
+#include "mailbox/CRegistry.h"
+
+PFN_REGISTRYCALLBACK g_RegistryCallback = NULL;
 
 namespace
 {
@@ -10,6 +16,42 @@ namespace
 const char* const UNSUPPORTED_PRODUCTS[] = { "_KVE", "_LOR", "_MIT", "_NAR", "NAR2" };
 const char SUPPORTED_PRODUCT[] = "_SEL";
 const char SUPPORTED_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
+
+const int FIRST_SLOT = 1;
+const int LAST_SLOT = 20;
+const char CONSUMED[] = "xxx";
+const WORD DEVICE_NONE = 0xFFFF;
+// A stop from the destructor waits two thirds of this for the worker.
+const DWORD DESTROY_STOP_TIMEOUT = 200;
+
+CString SlotName(int nSlot)
+{
+    CString strName;
+    strName.Format("%i", nSlot);
+    return strName;
+}
+}
+
+CCmdLineProcess::CCmdLineProcess()
+    : m_bBusy(FALSE),
+      m_hRegKey(NULL),
+      m_pRegistryChangeEvent(NULL),
+      m_bStop(FALSE),
+      m_wDeviceType(DEVICE_NONE),
+      m_wDeviceIndex(DEVICE_NONE)
+{
+}
+
+CCmdLineProcess::~CCmdLineProcess()
+{
+    // The worker may be waiting on the event that goes now: it ends first.
+    EndWorker();
+    if (m_pRegistryChangeEvent != NULL)
+    {
+        delete m_pRegistryChangeEvent;
+        m_pRegistryChangeEvent = NULL;
+    }
+    CloseRegistry();
 }
 
 BOOL CCmdLineProcess::GetRegistryKey(const CString& strProduct, CString& strKey)
@@ -30,4 +72,224 @@ BOOL CCmdLineProcess::GetRegistryKey(const CString& strProduct, CString& strKey)
     }
     AfxMessageBox("CCmdLineProcess::GetRegistryKey() Unknow Product!", MB_OK);
     return FALSE;
+}
+
+int CCmdLineProcess::Run()
+{
+    for (;;)
+    {
+        if (!IsRunning() && m_bStop)
+        {
+            LogTagged("Exit the RegistryChangeEvent Thread!!!");
+            return 0;
+        }
+        if (!WaitForChange())
+        {
+            Pause(IDLE_PAUSE);
+            continue;
+        }
+        if (m_pRegistryChangeEvent == NULL)
+            continue;
+        if (!IsRunning() || m_bStop)
+        {
+            LogTagged("+ + + Close RegistryChangeEvent Thread! + + +");
+            return 0;
+        }
+        CheckRegistryComanndos();
+        Pause(REARM_PAUSE);
+        SetRegistryNotifyOn();
+        LogTagged("+ + + RegistryChangeEvent + + +");
+    }
+}
+
+void CCmdLineProcess::CheckRegistryComanndos()
+{
+    if (m_bBusy || m_pRegistryChangeEvent == NULL)
+    {
+        LogSilent("CCmdLineProcess::CheckRegistryComanndos() Invalid Pointer");
+        LogTagged("CCmdLineProcess::CheckRegistryComanndos() Invalid Pointer");
+        return;
+    }
+    m_bBusy = TRUE;
+    CString strCmdLine;
+    while (GetCommandLine(strCmdLine))
+        HandOver(strCmdLine);
+    DeleteAllRegistryKeys();
+    // The event is not reset here: a drain run by another thread than the
+    // worker may have fired the armed notification with its own marks, and
+    // clearing that would leave the worker waiting on a notification that
+    // can never fire again. The worker resets before it arms anew.
+    m_bBusy = FALSE;
+}
+
+BOOL CCmdLineProcess::GetCommandLine(CString& strCmdLine)
+{
+    CRegistry registry;
+    // Taken or not after its wait, the scan goes on: a stale lock of a
+    // crashed writer must not block the mailbox.
+    registry.LockKey(m_strRegistryKey, TRUE);
+    BOOL bTaken = FALSE;
+    for (int nSlot = FIRST_SLOT; nSlot <= LAST_SLOT && !bTaken; ++nSlot)
+    {
+        const CString strSlot = SlotName(nSlot);
+        if (registry.ReadString(m_strRegistryKey, strSlot, strCmdLine)
+            && strCmdLine != CONSUMED && IsValidCmdLine(strCmdLine))
+        {
+            registry.WriteString(m_strRegistryKey, strSlot, CONSUMED);
+            bTaken = TRUE;
+        }
+    }
+    registry.UnlockKey(m_strRegistryKey, TRUE);
+    if (!bTaken)
+    {
+        LogTagged("CCmdLineProcess::GetCommandLine() failed! Give no valid Cmdline back!");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CCmdLineProcess::IsValidCmdLine(LPCSTR pszCmdLine)
+{
+    CCmdLineParams params;
+    if (ParseCmdLine(pszCmdLine, &params, FALSE, TRUE))
+    {
+        // Widened without sign: a malformed list (-1) and the unset 0xFFFF
+        // never match.
+        if (params.GetDeviceType(0) == static_cast<int>(m_wDeviceType)
+            && params.GetDeviceIndex(0) == static_cast<int>(m_wDeviceIndex))
+            return TRUE;
+    }
+    else
+    {
+        LogTagged("CCmdLineProcess::IsValidCmdLine() ParseCmdLine() failed!");
+    }
+    LogTagged("CCmdLineProcess::IsValidCmdLine() No Valid Cmdline found! Other Hardware? Cmdline: %s",
+              pszCmdLine != NULL ? pszCmdLine : "");
+    return FALSE;
+}
+
+void CCmdLineProcess::DeleteAllRegistryKeys()
+{
+    CRegistry registry;
+    registry.LockKey(m_strRegistryKey, TRUE);
+    for (int nSlot = FIRST_SLOT; nSlot <= LAST_SLOT; ++nSlot)
+    {
+        const CString strSlot = SlotName(nSlot);
+        CString strText;
+        if (registry.ReadString(m_strRegistryKey, strSlot, strText) && strText == CONSUMED)
+        {
+            LogTagged("CCmdLineProcess::DeleteAllRegistryKeys() Regkey: %s",
+                      static_cast<LPCSTR>(m_strRegistryKey));
+            registry.DeleteValue(m_strRegistryKey, strSlot);
+        }
+    }
+    registry.UnlockKey(m_strRegistryKey, TRUE);
+}
+
+void CCmdLineProcess::SetRegistryNotifyOn()
+{
+    OpenRegistry();
+    if (m_hRegKey == NULL)
+    {
+        LogSilent("CCmdLineProcess::SetRegistryNotifyOn() Error! Invalid Registryhandle");
+        LogTagged("CCmdLineProcess::SetRegistryNotifyOn() Error! Invalid Registryhandle");
+        return;
+    }
+    CSyncObject* pEvent = m_pRegistryChangeEvent;
+    if (pEvent == NULL)
+        return;
+    // Reset before arming, so that a change after the arming always wakes
+    // the loop. This clears what this round has already seen, the signal of
+    // a refused drain, and the signal raised by closing the previous key
+    // handle while it was still armed.
+    ::ResetEvent(pEvent->m_hObject);
+    ::RegNotifyChangeKeyValue(m_hRegKey, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                              pEvent->m_hObject, TRUE);
+    // The owner sets m_bStop before it signals; a signal cleared above (or
+    // by the arming itself, which resets the event too) is given back, so
+    // that the loop ends at once.
+    if (m_bStop)
+        ::SetEvent(pEvent->m_hObject);
+}
+
+BOOL CCmdLineProcess::OpenRegistry()
+{
+    // One handle at a time: each re-arming replaces the previous one.
+    CloseRegistry();
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, m_strRegistryKey, 0, KEY_ALL_ACCESS, &hKey) == ERROR_SUCCESS)
+    {
+        m_hRegKey = hKey;
+        return TRUE;
+    }
+    hKey = NULL;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, m_strRegistryKey, 0, NULL, REG_OPTION_NON_VOLATILE,
+                          KEY_ALL_ACCESS, NULL, &hKey, NULL) != ERROR_SUCCESS)
+    {
+        m_hRegKey = NULL;
+        LogSilent("CCmdLineProcess::OpenRegistry() Error in RegOpenKeyEx.");
+        LogTagged("CCmdLineProcess::OpenRegistry() Error in RegOpenKeyEx.");
+        return FALSE;
+    }
+    m_hRegKey = hKey;
+    LogTagged("CCmdLineProcess::OpenRegistry New Registrykey was created: %s",
+              static_cast<LPCSTR>(m_strRegistryKey));
+    return TRUE;
+}
+
+void CCmdLineProcess::Pause(DWORD dwMilliseconds)
+{
+    ::Sleep(dwMilliseconds);
+}
+
+BOOL CCmdLineProcess::WaitForChange()
+{
+    CSyncObject* pEvent = m_pRegistryChangeEvent;
+    return pEvent != NULL && ::WaitForSingleObject(pEvent->m_hObject, INFINITE) == WAIT_OBJECT_0;
+}
+
+void CCmdLineProcess::HandOver(const CString& strCmdLine)
+{
+    CCmdLineParams params;
+    if (!ParseCmdLine(strCmdLine, &params, FALSE, FALSE))
+    {
+        // Already marked: deleted with the others at the end of the drain.
+        LogSilent("CCmdLineProcess::CheckRegistryComanndos() Error in ParseCmdLine(%s)",
+                  static_cast<LPCSTR>(strCmdLine));
+        LogTagged("CCmdLineProcess::CheckRegistryComanndos() Error in ParseCmdLine(%s)",
+                  static_cast<LPCSTR>(strCmdLine));
+        return;
+    }
+    if (g_RegistryCallback != NULL)
+    {
+        LogTagged("CCmdLineProcess::CheckRegistryComanndos() Send a new Event to MainFrame");
+        g_RegistryCallback(&params);
+    }
+    else
+    {
+        LogTagged("CCmdLineProcess::CheckRegistryComanndos() g_RegistryCallback = NULL");
+    }
+    Pause(COMMAND_PAUSE);
+}
+
+void CCmdLineProcess::CloseRegistry()
+{
+    // Closing a handle with an armed notification signals the event; the
+    // re-arming resets it afterwards.
+    if (m_hRegKey != NULL)
+    {
+        ::RegCloseKey(m_hRegKey);
+        m_hRegKey = NULL;
+    }
+}
+
+void CCmdLineProcess::EndWorker()
+{
+    // A waiting worker wakes on the event, sees the stop request and ends
+    // cleanly; a worker busy in a drain is terminated by the stop's wait.
+    m_bStop = TRUE;
+    if (m_pRegistryChangeEvent != NULL)
+        ::SetEvent(m_pRegistryChangeEvent->m_hObject);
+    if (IsRunning())
+        Stop(DESTROY_STOP_TIMEOUT);
 }

@@ -1,22 +1,84 @@
-// CCmdLineProcess.h - the command mailbox reader.
+// CCmdLineProcess.h - the reading end of the registry command mailbox.
 //
-// Holds: CCmdLineProcess. GetRegistryKey maps a product code to its mailbox
-// key; writer and reader both use it, so it is a static member.
+// Holds: CCmdLineProcess, g_RegistryCallback.
+//
+// The receiving application runs one reader on a worker thread (started
+// with CWorkerStarter, which signals the event once so that the first round
+// drains what is already waiting and arms the change notification on the
+// worker thread itself). Each wake-up of the event is one round: take every
+// slot meant for this device (marking it "xxx"), hand each parsed command to
+// g_RegistryCallback and pause 10 s, delete the consumed slots, pause 100 ms,
+// arm the change notification again.
+//
+// The owner sets m_pRegistryChangeEvent (an event; the reader owns and
+// deletes it), m_strRegistryKey, m_wDeviceType and m_wDeviceIndex before the
+// start. Until the device pair is set (0xFFFF) no slot is ever taken.
 #ifndef MAILBOX_CCMDLINEPROCESS_H
 #define MAILBOX_CCMDLINEPROCESS_H
 
-#include <windows.h>
-
 #include "afx/CString.h"
+#include "afx/afxmt.h"
+#include "mailbox/CWorkerThread.h"
 
-class CCmdLineProcess
+class CCmdLineParams;
+
+// The receiving application's handler of one parsed command, called on the
+// reader's worker thread. The record lives until the pause after the call.
+typedef void (*PFN_REGISTRYCALLBACK)(CCmdLineParams* pParams);
+extern PFN_REGISTRYCALLBACK g_RegistryCallback;
+
+class CCmdLineProcess : public CWorkerThread
 {
 public:
+    // Pauses of a round.
+    static const DWORD COMMAND_PAUSE = 10000;   // after each command handed over or dropped
+    static const DWORD REARM_PAUSE = 100;       // between the drain and the re-arming
+    static const DWORD IDLE_PAUSE = 100;        // no event to wait on, or the wait failed
+
+// Constructors
+    CCmdLineProcess();
+    virtual ~CCmdLineProcess();
+
+// Overridables
+    // The watcher loop; 0 when it ends.
+    virtual int Run();
+
+// Operations
     // TRUE for the supported product, with its mailbox key in strKey; for
     // every other code a message box tells the user, and strKey is empty.
+    // Writer and reader both use it.
     static BOOL GetRegistryKey(const CString& strProduct, CString& strKey);
 
-    // The reader's members follow.
+    void CheckRegistryComanndos();
+    // windows.h turns this name into GetCommandLineA, for the declaration
+    // and for every caller alike.
+    BOOL GetCommandLine(CString& strCmdLine);
+    BOOL IsValidCmdLine(LPCSTR pszCmdLine);
+    void DeleteAllRegistryKeys();
+    void SetRegistryNotifyOn();
+    BOOL OpenRegistry();
+
+// Attributes
+    BOOL m_bBusy;                           // a drain is in progress
+    HKEY m_hRegKey;                         // the armed mailbox key
+    CSyncObject* m_pRegistryChangeEvent;    // owned from the moment the owner sets it
+    BOOL m_bStop;                           // stop request of the owner
+    CString m_strRegistryKey;               // mailbox key under HKEY_CURRENT_USER
+    WORD m_wDeviceType;
+    WORD m_wDeviceIndex;
+
+protected:
+    // Every pause of the reader goes through here (a test shortens them).
+    virtual void Pause(DWORD dwMilliseconds);
+
+private:
+    BOOL WaitForChange();
+    void HandOver(const CString& strCmdLine);
+    void CloseRegistry();
+    void EndWorker();
+
+    CCmdLineProcess(const CCmdLineProcess&);
+    CCmdLineProcess& operator=(const CCmdLineProcess&);
 };
 
 #endif // MAILBOX_CCMDLINEPROCESS_H
