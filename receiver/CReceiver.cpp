@@ -1,0 +1,146 @@
+// CReceiver.cpp - the example receiving application.
+#include "receiver/CReceiver.h"
+
+#include "cmdline/ParseCmdLine.h"
+
+#include <stdio.h>
+
+CReceiver* CReceiver::s_pReceiver = NULL;
+
+CReceiver::CReceiver(int nDeviceType, int nDeviceIndex)
+    : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex),
+      m_evStop(FALSE, TRUE, GetStopEventName(nDeviceType, nDeviceIndex)), m_pReaderThread(NULL)
+{
+    char szPath[MAX_PATH] = { 0 };
+    GetModuleFileNameA(NULL, szPath, MAX_PATH - 1);
+    m_strLogPath = CString(szPath) + ".log";
+}
+
+CReceiver::~CReceiver()
+{
+    StopReader();
+}
+
+CString CReceiver::GetStopEventName(int nDeviceType, int nDeviceIndex)
+{
+    CString strName;
+    strName.Format("TickwardReceiverStop_%d_%d", nDeviceType, nDeviceIndex);
+    return strName;
+}
+
+BOOL CReceiver::SignalStop(int nDeviceType, int nDeviceIndex)
+{
+    HANDLE hEvent = OpenEventA(EVENT_MODIFY_STATE, FALSE, GetStopEventName(nDeviceType, nDeviceIndex));
+    if (hEvent == NULL)
+        return FALSE;
+    const BOOL bSet = SetEvent(hEvent);
+    CloseHandle(hEvent);
+    return bSet;
+}
+
+void CReceiver::RequestStop()
+{
+    m_evStop.SetEvent();
+}
+
+int CReceiver::Run(LPCSTR pszJob)
+{
+    if (m_evStop.m_hObject == NULL)
+        return 1;
+    m_evStop.ResetEvent();
+    if (!m_heartbeat.Start(CHeartbeat::GetCategory(m_nDeviceType), m_nDeviceIndex))
+    {
+        Print("receiver: cannot open the heartbeat table");
+        return 1;
+    }
+    CString strStarted;
+    strStarted.Format("receiver: serving device type %d, index %d", m_nDeviceType, m_nDeviceIndex);
+    Print(strStarted);
+
+    HandleCommandLineJob(pszJob);
+    if (!StartReader())
+    {
+        Print("receiver: cannot start the mailbox reader");
+        m_heartbeat.Stop();
+        return 1;
+    }
+    m_evStop.Lock(INFINITE);
+    StopReader();
+    m_heartbeat.Stop();
+    Print("receiver: stopped");
+    return 0;
+}
+
+// A job handed over on the command line is the mailbox text itself; the
+// same job also waits in the mailbox, so it is remembered to be handled once.
+void CReceiver::HandleCommandLineJob(LPCSTR pszJob)
+{
+    if (pszJob == NULL || *pszJob == '\0')
+        return;
+    CCmdLineParams params;
+    if (!ParseCmdLine(pszJob, &params, FALSE, FALSE))
+    {
+        Print(CString("receiver: cannot read the job on the command line: ") + pszJob);
+        return;
+    }
+    CString strText;
+    BuildRegistryCmdLine(&params, strText);
+    m_aCommandLineJobs.push_back(strText);
+    HandleJob(params, "command line");
+}
+
+// Runs on the reader's worker thread.
+void CReceiver::OnMailboxJob(CCmdLineParams* pParams)
+{
+    CReceiver* pThis = s_pReceiver;
+    if (pThis == NULL || pParams == NULL)
+        return;
+    CString strText;
+    BuildRegistryCmdLine(pParams, strText);
+    for (size_t i = 0; i < pThis->m_aCommandLineJobs.size(); ++i)
+    {
+        if (pThis->m_aCommandLineJobs[i] == strText)
+        {
+            pThis->m_aCommandLineJobs.erase(pThis->m_aCommandLineJobs.begin() + i);
+            pThis->Print("receiver: job from mailbox was handled already (command line)");
+            return;
+        }
+    }
+    pThis->HandleJob(*pParams, "mailbox");
+}
+
+void CReceiver::HandleJob(CCmdLineParams& params, LPCSTR pszSource)
+{
+    CString strLine;
+    strLine.Format("job from %s: devices=\"%s\" type=%d index=%d P=\"%s\" D=%d Key=\"%s\" File=\"%s\" "
+                   "FM=%d TO=%d SO=%d EO=%d",
+                   pszSource, static_cast<LPCSTR>(params.m_strDevices), params.GetDeviceType(0),
+                   params.GetDeviceIndex(0), static_cast<LPCSTR>(params.m_strProduct), params.m_nD,
+                   static_cast<LPCSTR>(params.m_strKey), static_cast<LPCSTR>(params.m_strFile), params.m_nFM,
+                   params.m_nTO, params.m_nSO, params.m_nEO);
+    Print(strLine);
+}
+
+void CReceiver::Print(const CString& strLine)
+{
+    printf("%s\n", static_cast<LPCSTR>(strLine));
+    fflush(stdout);
+    HANDLE hFile = CreateFileA(m_strLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return;
+    DWORD dwWritten = 0;
+    WriteFile(hFile, static_cast<LPCSTR>(strLine), strLine.GetLength(), &dwWritten, NULL);
+    WriteFile(hFile, "\r\n", 2, &dwWritten, NULL);
+    CloseHandle(hFile);
+}
+
+BOOL CReceiver::StartReader()
+{
+    // Filled in with the reader's starter.
+    return FALSE;
+}
+
+void CReceiver::StopReader()
+{
+}

@@ -1,0 +1,49 @@
+// CReceiver.h - the example receiving application: heartbeat, mailbox
+// reader and the handling of received jobs.
+#ifndef RECEIVER_CRECEIVER_H
+#define RECEIVER_CRECEIVER_H
+
+#include "afx/afxwin.h"
+#include "afx/afxmt.h"
+#include "cmdline/CCmdLineParams.h"
+#include "mailbox/CCmdLineProcess.h"
+#include "receiver/CHeartbeat.h"
+
+#include <vector>
+
+class CReceiver
+{
+public:
+    CReceiver(int nDeviceType, int nDeviceIndex);
+    virtual ~CReceiver();
+
+    // Handles pszJob (a job in mailbox form, may be empty), then serves the
+    // mailbox until a stop is requested. Returns the process exit code.
+    int Run(LPCSTR pszJob);
+    void RequestStop();
+
+    // Asks the receiver of this device, running in another process, to stop.
+    static BOOL SignalStop(int nDeviceType, int nDeviceIndex);
+
+private:
+    static CString GetStopEventName(int nDeviceType, int nDeviceIndex);
+    static void OnMailboxJob(CCmdLineParams* pParams);
+    BOOL StartReader();
+    void StopReader();
+    void HandleCommandLineJob(LPCSTR pszJob);
+    void HandleJob(CCmdLineParams& params, LPCSTR pszSource);
+    void Print(const CString& strLine);
+
+    static CReceiver* s_pReceiver;  // the callback has no context of its own
+
+    int m_nDeviceType;
+    int m_nDeviceIndex;
+    CEvent m_evStop;
+    CHeartbeat m_heartbeat;
+    CCmdLineProcess m_reader;
+    CWinThread* m_pReaderThread;
+    std::vector<CString> m_aCommandLineJobs;    // handled already; may come again by mail
+    CString m_strLogPath;
+};
+
+#endif // RECEIVER_CRECEIVER_H

@@ -1,0 +1,80 @@
+// receiver - an example receiving application, written the way a real one
+// uses Tickward's code base: it keeps its heartbeat counter growing in the
+// shared table, runs the mailbox reader on a worker thread, and handles the
+// recording jobs that reach it, from its own command line (when Tickward
+// started it) and through the mailbox. Here "handling" a job means printing
+// all its fields, to standard output and to "<exe path>.log".
+//
+//   receiver [--type N] [--index N]        run until stopped (Ctrl+C or --stop)
+//   receiver --stop [--type N] [--index N] ask the running receiver to stop
+//   receiver <job in mailbox form>         as Tickward starts it
+//
+// The device defaults to type 1, index 2. A job that arrives both on the
+// command line and through the mailbox (Tickward sends both when it had to
+// start the application) is handled once.
+#include "receiver/CReceiver.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace
+{
+CReceiver* g_pReceiver = NULL;
+
+BOOL WINAPI OnConsoleCtrl(DWORD /*dwCtrlType*/)
+{
+    if (g_pReceiver != NULL)
+        g_pReceiver->RequestStop();
+    return TRUE;
+}
+
+// Reads "--type N", "--index N" and "--stop" from the front of the command
+// tail; whatever follows them is a job.
+LPCSTR ReadOptions(LPCSTR pszTail, int& nType, int& nIndex, BOOL& bStop)
+{
+    for (;;)
+    {
+        while (*pszTail == ' ' || *pszTail == '\t')
+            ++pszTail;
+        if (strncmp(pszTail, "--stop", 6) == 0)
+        {
+            bStop = TRUE;
+            pszTail += 6;
+        }
+        else if (strncmp(pszTail, "--type ", 7) == 0)
+        {
+            nType = static_cast<int>(strtol(pszTail + 7, const_cast<char**>(&pszTail), 0));
+        }
+        else if (strncmp(pszTail, "--index ", 8) == 0)
+        {
+            nIndex = static_cast<int>(strtol(pszTail + 8, const_cast<char**>(&pszTail), 0));
+        }
+        else
+        {
+            return pszTail;
+        }
+    }
+}
+}
+
+int main()
+{
+    int nType = 1;
+    int nIndex = 2;
+    BOOL bStop = FALSE;
+    char szCommandLine[4096];
+    lstrcpynA(szCommandLine, GetCommandLineA(), sizeof(szCommandLine));
+    LPCSTR pszJob = ReadOptions(AfxGetCmdTail(szCommandLine), nType, nIndex, bStop);
+
+    if (bStop)
+        return CReceiver::SignalStop(nType, nIndex) ? 0 : 1;
+
+    CReceiver receiver(nType, nIndex);
+    g_pReceiver = &receiver;
+    SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
+    const int nResult = receiver.Run(pszJob);
+    SetConsoleCtrlHandler(OnConsoleCtrl, FALSE);
+    g_pReceiver = NULL;
+    return nResult;
+}
