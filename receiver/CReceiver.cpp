@@ -5,11 +5,18 @@
 
 #include <stdio.h>
 
+namespace
+{
+// A stop lets the reader finish the 10 s pause after a job (Stop waits two
+// thirds of this) instead of cutting a drain short.
+const DWORD READER_STOP_TIMEOUT = 30000;
+}
+
 CReceiver* CReceiver::s_pReceiver = NULL;
 
 CReceiver::CReceiver(int nDeviceType, int nDeviceIndex)
     : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex),
-      m_evStop(FALSE, TRUE, GetStopEventName(nDeviceType, nDeviceIndex)), m_pReaderThread(NULL)
+      m_evStop(FALSE, TRUE, GetStopEventName(nDeviceType, nDeviceIndex))
 {
     char szPath[MAX_PATH] = { 0 };
     GetModuleFileNameA(NULL, szPath, MAX_PATH - 1);
@@ -83,10 +90,19 @@ void CReceiver::HandleCommandLineJob(LPCSTR pszJob)
         Print(CString("receiver: cannot read the job on the command line: ") + pszJob);
         return;
     }
+    m_aCommandLineJobs.push_back(GetJobText(params));
+    HandleJob(params, "command line");
+}
+
+// The job in mailbox form with the device list trimmed: the same job reads
+// the same whether it came on the command line (whose startup skipped the
+// blank before the device list) or from a mailbox slot (which keeps it).
+CString CReceiver::GetJobText(CCmdLineParams& params)
+{
+    params.GetDeviceCount();
     CString strText;
     BuildRegistryCmdLine(&params, strText);
-    m_aCommandLineJobs.push_back(strText);
-    HandleJob(params, "command line");
+    return strText;
 }
 
 // Runs on the reader's worker thread.
@@ -95,8 +111,7 @@ void CReceiver::OnMailboxJob(CCmdLineParams* pParams)
     CReceiver* pThis = s_pReceiver;
     if (pThis == NULL || pParams == NULL)
         return;
-    CString strText;
-    BuildRegistryCmdLine(pParams, strText);
+    const CString strText = GetJobText(*pParams);
     for (size_t i = 0; i < pThis->m_aCommandLineJobs.size(); ++i)
     {
         if (pThis->m_aCommandLineJobs[i] == strText)
@@ -135,12 +150,37 @@ void CReceiver::Print(const CString& strLine)
     CloseHandle(hFile);
 }
 
+// Configures the reader for this device and starts it on its worker thread.
+// The starter signals the event once, so the first round takes what already
+// waits in the mailbox and arms the change notification on the worker.
 BOOL CReceiver::StartReader()
 {
-    // Filled in with the reader's starter.
-    return FALSE;
+    CString strKey;
+    if (!CCmdLineProcess::GetRegistryKey("_SEL", strKey))
+        return FALSE;
+    CEvent* pEvent = new CEvent(FALSE, TRUE);
+    if (pEvent->m_hObject == NULL)
+    {
+        delete pEvent;
+        return FALSE;
+    }
+    m_reader.m_pRegistryChangeEvent = pEvent;   // the reader owns it from here on
+    m_reader.m_strRegistryKey = strKey;
+    m_reader.m_wDeviceType = static_cast<WORD>(m_nDeviceType);
+    m_reader.m_wDeviceIndex = static_cast<WORD>(m_nDeviceIndex);
+    s_pReceiver = this;
+    g_RegistryCallback = OnMailboxJob;
+    return m_starter.Start(&m_reader, pEvent);
 }
 
 void CReceiver::StopReader()
 {
+    if (m_starter.m_pThread == NULL)
+        return;
+    m_reader.m_bStop = TRUE;
+    ::SetEvent(m_reader.m_pRegistryChangeEvent->m_hObject);
+    m_reader.Stop(READER_STOP_TIMEOUT);
+    m_starter.Release(READER_STOP_TIMEOUT);
+    g_RegistryCallback = NULL;
+    s_pReceiver = NULL;
 }

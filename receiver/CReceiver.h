@@ -7,6 +7,7 @@
 #include "afx/afxmt.h"
 #include "cmdline/CCmdLineParams.h"
 #include "mailbox/CCmdLineProcess.h"
+#include "mailbox/CWorkerStarter.h"
 #include "receiver/CHeartbeat.h"
 
 #include <vector>
@@ -28,6 +29,7 @@ public:
 private:
     static CString GetStopEventName(int nDeviceType, int nDeviceIndex);
     static void OnMailboxJob(CCmdLineParams* pParams);
+    static CString GetJobText(CCmdLineParams& params);
     BOOL StartReader();
     void StopReader();
     void HandleCommandLineJob(LPCSTR pszJob);
@@ -40,8 +42,8 @@ private:
     int m_nDeviceIndex;
     CEvent m_evStop;
     CHeartbeat m_heartbeat;
+    CWorkerStarter m_starter;       // before the reader: the reader goes first
     CCmdLineProcess m_reader;
-    CWinThread* m_pReaderThread;
     std::vector<CString> m_aCommandLineJobs;    // handled already; may come again by mail
     CString m_strLogPath;
 };

@@ -1,6 +1,9 @@
 #!/bin/sh
-# Runs Tickward on its built-in example and shows what it wrote to the
-# debugger output.
+# The built-in example: Tickward delivers a recording job to the example
+# receiving application twice, once while it is not running (Tickward starts
+# it and hands the job over on its command line) and once while it runs (the
+# job arrives through the registry mailbox). Shows the debugger output of
+# both sides, the jobs the receiver handled and the mailbox before and after.
 set -e
 . "$(dirname "$0")/wine-env.sh"
 "$TICKWARD_ROOT/scripts/setup.sh"
@@ -8,7 +11,73 @@ arch=$(run_arch)
 build "$arch"
 wine_start "$arch"
 bin="$TICKWARD_ROOT/build/$arch/bin"
+wine="$WINELOADER"
+work="$TICKWARD_ROOT/build/$arch/demo"
+rm -rf "$work"
+mkdir -p "$work/TV App"
+cp "$bin/receiver.exe" "$work/TV App/tvapp.exe"
+app=$("$wine" winepath -w "$work/TV App/tvapp.exe" 2>/dev/null)
+key='HKCU\SOFTWARE\Varenwick\Korvix\CmdLine'
 
-example='"C:\TV App\tvapp.exe";010102;P: _SEL;D: 5;Key: ;File: "C:\Rec\show.ts";FM: 1;TO: 1;SO: 0;EO: 0'
-echo "== tickward.exe $example"
-"$WINELOADER" "$bin/dbgrun.exe" "$bin/tickward.exe" "$example" || true
+job() {
+    printf '"%s";010102;P: _SEL;D: 5;Key: ;File: "C:\\Rec\\%s";FM: 1;TO: 1;SO: 0;EO: 0' "$app" "$1"
+}
+mailbox() {
+    echo "-- mailbox $1:"
+    "$wine" reg query "$key" 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}/   /p' || true
+    "$wine" reg query "$key" >/dev/null 2>&1 || echo "   (no mailbox key yet)"
+}
+# Every debugger-output text of every program, as Wine reports it.
+debug_lines() {
+    grep -a 'debugstr' "$1" | sed 's/^[0-9a-f]*:[a-z]*:debugstr:[A-Za-z]* /   /' || true
+}
+
+# Runs Tickward on one job under dbgrun, which shows its debugger output;
+# Wine's +debugstr channel also records every other program's (the receiver's).
+deliver() {
+    printf '"%s" %s\n' "$($wine winepath -w "$bin/tickward.exe" 2>/dev/null)" "$(job "$1")" > "$work/$1.cmd"
+    printf '== tickward.exe %s\n' "$(job "$1")"
+    # The receiver that Tickward may start inherits the output files, so they
+    # are files, not pipes: a pipe would stay open as long as the receiver runs.
+    # Wine's +debugstr lines go through a pipe: writers that share a file
+    # would overwrite each other's lines.
+    mkfifo "$work/$1.fifo"
+    cat "$work/$1.fifo" > "$work/$1.debugstr" &
+    WINEDEBUG=-all,+debugstr "$wine" "$bin/dbgrun.exe" "@$($wine winepath -w "$work/$1.cmd" 2>/dev/null)" \
+        >"$work/$1.out" 2>"$work/$1.fifo" </dev/null || true
+    sed -n 's/^/   tickward: /p' "$work/$1.out"
+}
+debug_lines() {
+    grep -a 'OutputDebugString' "$work/$1.debugstr" | sed 's/^[0-9a-f]*:[a-z]*:debugstr:OutputDebugString[AW] /   /' || true
+}
+
+"$wine" reg delete "$key" /f >/dev/null 2>&1 || true
+mailbox "before"
+
+echo
+echo "## 1. The receiver is not running: Tickward starts it and hands the job over."
+deliver evening-news.ts
+sleep 3
+mailbox "after the first delivery"
+
+echo
+echo "## 2. The receiver runs now: the job arrives through the mailbox."
+deliver late-movie.ts
+sleep 3
+mailbox "while the receiver handles it"
+
+echo
+echo "## 3. Stopping the receiver (it finishes its 10 s pause after a job first)."
+"$wine" "$bin/receiver.exe" --stop </dev/null >/dev/null 2>&1 || true
+while "$wine" "$bin/receiver.exe" --stop </dev/null >/dev/null 2>&1; do sleep 1; done
+mailbox "after"
+wait    # for the debugger-output pipes: they end with their last writer
+
+echo
+echo "-- debugger output of the first delivery and of the receiver it started (Wine's +debugstr):"
+debug_lines evening-news.ts
+echo "-- debugger output of the second delivery (a delivery that succeeds writes nothing):"
+debug_lines late-movie.ts
+echo
+echo "-- jobs the receiver handled (its log):"
+tr -d '\r' < "$work/TV App/tvapp.exe.log" | sed 's/^/   /'
