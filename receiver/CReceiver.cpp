@@ -126,6 +126,7 @@ void CReceiver::OnMailboxJob(CCmdLineParams* pParams)
 
 void CReceiver::HandleJob(CCmdLineParams& params, LPCSTR pszSource)
 {
+    params.GetDeviceCount();    // prints the device list trimmed, as the accessors read it
     CString strLine;
     strLine.Format("job from %s: devices=\"%s\" type=%d index=%d P=\"%s\" D=%d Key=\"%s\" File=\"%s\" "
                    "FM=%d TO=%d SO=%d EO=%d",

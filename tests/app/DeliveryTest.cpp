@@ -48,35 +48,6 @@ DWORD ReadLock()
     return dwValue;
 }
 
-std::string ReadFileText(const std::string& strPath)
-{
-    std::string strText;
-    HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                               OPEN_EXISTING, 0, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return strText;
-    char szBuffer[4096];
-    DWORD dwRead = 0;
-    while (ReadFile(hFile, szBuffer, sizeof(szBuffer), &dwRead, NULL) && dwRead > 0)
-        strText.append(szBuffer, dwRead);
-    CloseHandle(hFile);
-    return strText;
-}
-
-// Waits until a started program has written its line (it is not waited for
-// by Tickward), up to a few seconds.
-std::string WaitForFileText(const std::string& strPath)
-{
-    for (int i = 0; i < 100; ++i)
-    {
-        std::string strText = ReadFileText(strPath);
-        if (!strText.empty() && strText[strText.size() - 1] == '\n')
-            return strText;
-        Sleep(50);
-    }
-    return ReadFileText(strPath);
-}
-
 // A running heartbeat.exe that keeps one counter of the table growing.
 class CHeartbeat
 {

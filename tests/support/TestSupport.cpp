@@ -53,6 +53,48 @@ std::string Quoted(const std::string& strPath)
     return "\"" + strPath + "\"";
 }
 
+std::string ReadFileText(const std::string& strPath)
+{
+    std::string strText;
+    HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return strText;
+    char szBuffer[4096];
+    DWORD dwRead = 0;
+    while (ReadFile(hFile, szBuffer, sizeof(szBuffer), &dwRead, NULL) && dwRead > 0)
+        strText.append(szBuffer, dwRead);
+    CloseHandle(hFile);
+    return strText;
+}
+
+std::string WaitForFileText(const std::string& strPath, const std::string& strPart, DWORD dwTimeout)
+{
+    const DWORD dwStart = GetTickCount();
+    std::string strText = ReadFileText(strPath);
+    while (strText.find(strPart) == std::string::npos && GetTickCount() - dwStart < dwTimeout)
+    {
+        Sleep(50);
+        strText = ReadFileText(strPath);
+    }
+    return strText;
+}
+
+HANDLE StartProcess(const std::string& strCommandLine)
+{
+    std::vector<char> commandLine(strCommandLine.begin(), strCommandLine.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return NULL;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
 CDebugOutputRecorder::CDebugOutputRecorder()
 {
     Clear();

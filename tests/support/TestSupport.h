@@ -15,6 +15,18 @@ std::string BinPath(const char* pszProgram);
 // Quotes a path for a command line.
 std::string Quoted(const std::string& strPath);
 
+// A whole file's bytes; empty when it cannot be read.
+std::string ReadFileText(const std::string& strPath);
+
+// Waits until a file written by another process holds strPart (by default:
+// any complete line), for at most dwTimeout ms, and returns its text.
+std::string WaitForFileText(const std::string& strPath, const std::string& strPart = "\n",
+                            DWORD dwTimeout = 5000);
+
+// Starts a command line without waiting for it; NULL when it cannot start.
+// The caller closes the process handle.
+HANDLE StartProcess(const std::string& strCommandLine);
+
 // While it lives, every text the system sends to the debugger output is kept
 // here instead, in order.
 class CDebugOutputRecorder

@@ -1,0 +1,108 @@
+// End-to-end tests of the example receiving application with the real
+// tickward.exe: the job reaches the receiver's callback with every field
+// intact, through the mailbox or, when Tickward has to start the receiver,
+// on its command line, and then only once.
+#include "tests/support/TestSupport.h"
+#include "tools/dbgrun/CDebuggeeRun.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <string>
+
+namespace
+{
+const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
+const char STOP_EVENT[] = "TickwardReceiverStop_1_2";  // the receiver of type 1, index 2
+const char JOB_FIELDS[] = ";P: _SEL;D: 7;Key: secret key;File: \"C:\\Rec\\late movie.ts\";FM: 2;TO: 3;SO: -4;EO: 5";
+const char PRINTED_FIELDS[] = "devices=\"010102\" type=1 index=2 P=\"_SEL\" D=7 Key=\"secret key\" "
+                              "File=\"C:\\Rec\\late movie.ts\" FM=2 TO=3 SO=-4 EO=5";
+
+size_t CountOf(const std::string& strText, const std::string& strPart)
+{
+    size_t nCount = 0;
+    for (size_t nPos = strText.find(strPart); nPos != std::string::npos; nPos = strText.find(strPart, nPos + 1))
+        ++nCount;
+    return nCount;
+}
+
+class ReceiverTest : public ::testing::Test
+{
+protected:
+    std::string m_strApp;
+    std::string m_strLog;
+
+    virtual void SetUp()
+    {
+        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        const std::string strDir = BinPath("receiver ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(strDir.c_str(), NULL);
+        CreateDirectoryA((strDir + "\\TV App").c_str(), NULL);
+        m_strApp = strDir + "\\TV App\\tvapp.exe";
+        m_strLog = m_strApp + ".log";
+        ASSERT_TRUE(CopyFileA(BinPath("receiver.exe").c_str(), m_strApp.c_str(), FALSE));
+        DeleteFileA(m_strLog.c_str());
+    }
+    virtual void TearDown()
+    {
+        StopReceiver();
+        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+    }
+
+    // Asks the receiver to stop and waits for it; a stop lets it finish the
+    // 10 s pause after a job first. TRUE when it said it stopped.
+    BOOL StopReceiver()
+    {
+        HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, STOP_EVENT);
+        if (hStop == NULL)
+            return FALSE;
+        SetEvent(hStop);
+        CloseHandle(hStop);
+        return WaitForFileText(m_strLog, "receiver: stopped", 40000).find("receiver: stopped") != std::string::npos;
+    }
+    DWORD Deliver()
+    {
+        CDebuggeeRun run;
+        EXPECT_TRUE(run.Run(Quoted(BinPath("tickward.exe")) + " " + Quoted(m_strApp) + ";010102" + JOB_FIELDS));
+        EXPECT_TRUE(run.m_outputs.empty());
+        return run.m_dwExitCode;
+    }
+};
+}
+
+TEST_F(ReceiverTest, RunningReceiverGetsTheJobThroughTheMailboxWithEveryField)
+{
+    HANDLE hReceiver = StartProcess(Quoted(m_strApp) + " --type 1 --index 2");
+    ASSERT_TRUE(hReceiver != NULL);
+    ASSERT_NE(std::string::npos, WaitForFileText(m_strLog, "serving device type 1, index 2").find("serving"));
+    Sleep(1000);    // its first round drains the empty mailbox and arms the notification
+
+    EXPECT_EQ(0u, Deliver());
+    const std::string strLog = WaitForFileText(m_strLog, "job from", 10000);
+    EXPECT_NE(std::string::npos, strLog.find(std::string("job from mailbox: ") + PRINTED_FIELDS + "\r\n")) << strLog;
+
+    EXPECT_TRUE(StopReceiver());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hReceiver, 10000));
+    DWORD dwExitCode = 99;
+    GetExitCodeProcess(hReceiver, &dwExitCode);
+    EXPECT_EQ(0u, dwExitCode);
+    CloseHandle(hReceiver);
+    // The consumed slot was deleted at the end of the drain.
+    char szValue[16];
+    DWORD dwSize = sizeof(szValue);
+    EXPECT_NE(ERROR_SUCCESS, SHGetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, "1", NULL, szValue, &dwSize));
+    EXPECT_EQ(1u, CountOf(ReadFileText(m_strLog), "\njob from"));
+}
+
+TEST_F(ReceiverTest, TickwardStartsAStoppedReceiverThatHandlesTheJobOnce)
+{
+    EXPECT_EQ(0u, Deliver());
+    std::string strLog = WaitForFileText(m_strLog, "handled already", 15000);
+    EXPECT_NE(std::string::npos, strLog.find(std::string("job from command line: ") + PRINTED_FIELDS + "\r\n"))
+        << strLog;
+    EXPECT_NE(std::string::npos, strLog.find("receiver: job from mailbox was handled already (command line)"));
+
+    EXPECT_TRUE(StopReceiver());
+    strLog = ReadFileText(m_strLog);
+    EXPECT_EQ(1u, CountOf(strLog, "\njob from")) << strLog;
+}
