@@ -56,13 +56,9 @@ public:
     {
         m_strEvent = "TickwardTest_HeartbeatStop_" + std::to_string(GetCurrentProcessId());
         m_hStop = CreateEventA(NULL, TRUE, FALSE, m_strEvent.c_str());
-        std::string strCommand = Quoted(BinPath("heartbeat.exe")) + " " + std::to_string(nCategory) + " " +
-                                 std::to_string(nIndex) + " " + m_strEvent + " 120000";
-        STARTUPINFOA startup;
-        ZeroMemory(&startup, sizeof(startup));
-        startup.cb = sizeof(startup);
-        ZeroMemory(&m_process, sizeof(m_process));
-        m_bStarted = CreateProcessA(NULL, &strCommand[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &m_process);
+        m_hProcess = StartProcess(Quoted(BinPath("heartbeat.exe")) + " " + std::to_string(nCategory) + " " +
+                                  std::to_string(nIndex) + " " + m_strEvent + " 120000");
+        m_bStarted = m_hProcess != NULL;
         Sleep(500);  // let it open the table and raise its counter at least once
     }
     ~CHeartbeat()
@@ -70,9 +66,8 @@ public:
         SetEvent(m_hStop);
         if (m_bStarted)
         {
-            WaitForSingleObject(m_process.hProcess, 5000);
-            CloseHandle(m_process.hThread);
-            CloseHandle(m_process.hProcess);
+            WaitForSingleObject(m_hProcess, 5000);
+            CloseHandle(m_hProcess);
         }
         CloseHandle(m_hStop);
     }
@@ -81,7 +76,7 @@ public:
 private:
     std::string m_strEvent;
     HANDLE m_hStop;
-    PROCESS_INFORMATION m_process;
+    HANDLE m_hProcess;
 };
 
 class DeliveryTest : public ::testing::Test
@@ -280,29 +275,24 @@ TEST_F(DeliveryTest, OverlappingRunsEachDeliverExactlyOnceAndStartNothing)
     for (int nRound = 0; nRound < 3; ++nRound)
     {
         SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
-        std::vector<PROCESS_INFORMATION> processes;
+        std::vector<HANDLE> processes;
         for (int i = 0; i < RUNS; ++i)
         {
-            std::string strCommand = Quoted(BinPath("tickward.exe")) + " " +
-                                     Job("010102", "_SEL", "C:\\Rec\\job" + std::to_string(i) + ".ts");
-            STARTUPINFOA startup;
-            ZeroMemory(&startup, sizeof(startup));
-            startup.cb = sizeof(startup);
-            PROCESS_INFORMATION process;
-            ASSERT_TRUE(CreateProcessA(NULL, &strCommand[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process));
-            processes.push_back(process);
+            HANDLE hProcess = StartProcess(Quoted(BinPath("tickward.exe")) + " " +
+                                           Job("010102", "_SEL", "C:\\Rec\\job" + std::to_string(i) + ".ts"));
+            ASSERT_TRUE(hProcess != NULL);
+            processes.push_back(hProcess);
             // Staggered starts put every run's clearing of the heartbeat table
             // and its mailbox scan inside the windows of the others.
             Sleep(70);
         }
         for (size_t i = 0; i < processes.size(); ++i)
         {
-            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(processes[i].hProcess, 60000));
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(processes[i], 60000));
             DWORD dwExitCode = 99;
-            GetExitCodeProcess(processes[i].hProcess, &dwExitCode);
+            GetExitCodeProcess(processes[i], &dwExitCode);
             EXPECT_EQ(0u, dwExitCode);
-            CloseHandle(processes[i].hThread);
-            CloseHandle(processes[i].hProcess);
+            CloseHandle(processes[i]);
         }
         std::set<std::string> jobs;
         for (int nSlot = 1; nSlot <= RUNS; ++nSlot)

@@ -22,20 +22,8 @@ CChildProcess::~CChildProcess()
 
 BOOL CChildProcess::Start(const char* pszProgram, const std::string& strArguments)
 {
-    std::string strCommand = Quoted(BinPath(pszProgram)) + " " + strArguments;
-    std::vector<char> commandLine(strCommand.begin(), strCommand.end());
-    commandLine.push_back('\0');
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    ZeroMemory(&process, sizeof(process));
-    if (!CreateProcessA(NULL, commandLine.data(), NULL, NULL, FALSE, 0, NULL, NULL,
-                        &startup, &process))
-        return FALSE;
-    CloseHandle(process.hThread);
-    m_hProcess = process.hProcess;
-    return TRUE;
+    m_hProcess = StartProcess(Quoted(BinPath(pszProgram)) + " " + strArguments);
+    return m_hProcess != NULL;
 }
 
 BOOL CChildProcess::Wait(DWORD dwTimeout)

@@ -31,20 +31,6 @@ DWORD RunTwsched(const std::string& strArguments)
     return run.m_dwExitCode;
 }
 
-std::string ReadWholeFile(const std::string& strPath)
-{
-    std::string strData;
-    HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return strData;
-    char buffer[4096];
-    DWORD dwRead = 0;
-    while (ReadFile(hFile, buffer, sizeof(buffer), &dwRead, NULL) && dwRead > 0)
-        strData.append(buffer, dwRead);
-    CloseHandle(hFile);
-    return strData;
-}
-
 // The file's UTF-16 text (after its byte-order mark) in the ANSI code page.
 std::string Utf16FileText(const std::string& strData)
 {
@@ -157,7 +143,7 @@ TEST(Twsched, WritesTheTimerCommandExactly)
     ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " 2026-12-24 20:15 " + Quoted(TICKWARD_PATH) + "  "
                              + TIMER_COMMAND));
 
-    const std::string strText = Utf16FileText(ReadWholeFile(strFile));
+    const std::string strText = Utf16FileText(ReadFileText(strFile));
     EXPECT_NE(std::string::npos, strText.find(TIMER_COMMAND_ESCAPED)) << strText;
 
     CTaskXmlReader task;
