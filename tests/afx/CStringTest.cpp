@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string.h>
 
 TEST(CString, CopiesShareOneBufferUntilOneIsWritten)
@@ -146,4 +147,15 @@ TEST(CString, ReleaseBufferMeasuresWithinTheBufferOnly)
     copy.ReleaseBuffer();
     EXPECT_STREQ("abc", shared);
     EXPECT_STREQ("Xbc", copy);
+}
+
+TEST(AfxNew, NothrowAllocationReportsFailureWithNull)
+{
+    const size_t nHuge = static_cast<size_t>(-1) / 2;
+    char* p = new (std::nothrow) char[nHuge];
+    EXPECT_TRUE(p == NULL);
+    delete[] p;
+    int* pSmall = new int(42);
+    EXPECT_EQ(42, *pSmall);
+    delete pSmall;
 }
