@@ -8,34 +8,13 @@
 // line is the file's first line, byte for byte: a shell that starts dbgrun
 // (Wine's loader among them) may quote or escape arguments on the way, and a
 // timer command is full of double quotes.
+#include "afx/CWinApp.h"
 #include "tools/dbgrun/CDebuggeeRun.h"
 
 #include <stdio.h>
 
 namespace
 {
-// The command line after this program's own name, exactly as it was given.
-const char* GetCommandTail()
-{
-    const char* p = GetCommandLineA();
-    if (*p == '"')
-    {
-        for (++p; *p != '\0' && *p != '"'; ++p)
-        {
-        }
-        if (*p == '"')
-            ++p;
-    }
-    else
-    {
-        while (static_cast<unsigned char>(*p) > ' ')
-            ++p;
-    }
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    return p;
-}
-
 BOOL ReadFirstLine(const char* pszPath, std::string& strLine)
 {
     FILE* pFile = fopen(pszPath, "rb");
@@ -52,7 +31,8 @@ BOOL ReadFirstLine(const char* pszPath, std::string& strLine)
 
 int main()
 {
-    const char* pszTail = GetCommandTail();
+    std::string strOwnLine(GetCommandLineA());
+    const char* pszTail = AfxGetCmdTail(&strOwnLine[0]);
     if (*pszTail == '\0')
     {
         fprintf(stderr, "usage: dbgrun <program> [arguments...]\n");
