@@ -50,7 +50,17 @@ BOOL CPowerApi::SetSystemPowerState(BOOL bSuspend, BOOL bForce)
     return ::SetSystemPowerState(bSuspend, bForce);
 }
 
+// Loaded on demand, as the user-interface library is needed by no other
+// command; the process ends right after the request in any case.
 BOOL CPowerApi::ExitWindowsEx(UINT uFlags, DWORD dwReason)
 {
-    return ::ExitWindowsEx(uFlags, dwReason);
+    typedef BOOL (WINAPI *PFN_EXITWINDOWSEX)(UINT uFlags, DWORD dwReason);
+    HMODULE hUser = ::LoadLibraryA("user32.dll");
+    if (hUser == NULL)
+        return FALSE;
+    PFN_EXITWINDOWSEX pfnExitWindowsEx =
+        reinterpret_cast<PFN_EXITWINDOWSEX>(reinterpret_cast<void*>(::GetProcAddress(hUser, "ExitWindowsEx")));
+    const BOOL bResult = pfnExitWindowsEx != NULL && pfnExitWindowsEx(uFlags, dwReason);
+    ::FreeLibrary(hUser);
+    return bResult;
 }

@@ -1,7 +1,7 @@
 // Log.cpp - Tickward's diagnostic channels.
 #include "app/Log.h"
 
-#include <shlwapi.h>
+#include <stdio.h>
 
 namespace
 {
@@ -10,16 +10,17 @@ const int LOG_BUFFER_SIZE = 255;
 PFNDEBUGOUTPUT g_pfnDebugOutput = OutputDebugStringA;
 
 // Formats the caller's message, then the channel's frame around it, each into
-// its own cleared 255-byte buffer. wvnsprintfA has the conversions of
-// wvsprintfA but stops at the buffer's end; a cut text stays terminated.
+// its own cleared 255-byte buffer. The runtime's bounded formatter knows the
+// conversions of the Windows formatter (%s, %d, %i, %u, %x, %c with widths)
+// but, unlike it, stops at the buffer's end; a cut text stays terminated.
 void FormatFramed(char* pszFramed, LPCSTR pszFrame, LPCSTR pszFormat, va_list args)
 {
     char szMessage[LOG_BUFFER_SIZE];
     ZeroMemory(szMessage, sizeof(szMessage));
     ZeroMemory(pszFramed, LOG_BUFFER_SIZE);
-    wvnsprintfA(szMessage, LOG_BUFFER_SIZE, pszFormat, args);
+    vsnprintf(szMessage, LOG_BUFFER_SIZE, pszFormat, args);
     szMessage[LOG_BUFFER_SIZE - 1] = '\0';
-    wnsprintfA(pszFramed, LOG_BUFFER_SIZE, pszFrame, szMessage);
+    snprintf(pszFramed, LOG_BUFFER_SIZE, pszFrame, szMessage);
     pszFramed[LOG_BUFFER_SIZE - 1] = '\0';
 }
 }

@@ -18,17 +18,28 @@ const int MAX_NAME_LENGTH = NAME_BUFFER_SIZE - 1 - (sizeof(MUTEX_PREFIX) - 1);
 
 const int GUID_TEXT_SIZE = 64;
 
-// A fresh GUID in its registry text form, braces included.
+typedef HRESULT (WINAPI *PFN_COCREATEGUID)(GUID* pGuid);
+typedef int (WINAPI *PFN_STRINGFROMGUID2)(REFGUID rguid, LPOLESTR pszText, int nMax);
+
+// A fresh GUID in its registry text form, braces included. The COM library
+// is loaded only here: Tickward's one block has a fixed name, and loading
+// the library at every start would cost each run time for nothing.
 BOOL MakeGuidName(char* pszName)
 {
-    GUID guid;
-    if (FAILED(::CoCreateGuid(&guid)))
+    HMODULE hOle = ::LoadLibraryA("ole32.dll");
+    if (hOle == NULL)
         return FALSE;
+    PFN_COCREATEGUID pfnCoCreateGuid =
+        reinterpret_cast<PFN_COCREATEGUID>(reinterpret_cast<void*>(::GetProcAddress(hOle, "CoCreateGuid")));
+    PFN_STRINGFROMGUID2 pfnStringFromGUID2 =
+        reinterpret_cast<PFN_STRINGFROMGUID2>(reinterpret_cast<void*>(::GetProcAddress(hOle, "StringFromGUID2")));
+    GUID guid;
     WCHAR wszGuid[GUID_TEXT_SIZE];
     ZeroMemory(wszGuid, sizeof(wszGuid));
-    if (::StringFromGUID2(guid, wszGuid, GUID_TEXT_SIZE) == 0)
-        return FALSE;
-    return ::WideCharToMultiByte(CP_ACP, 0, wszGuid, -1, pszName, GUID_TEXT_SIZE, NULL, NULL) != 0;
+    const BOOL bMade = pfnCoCreateGuid != NULL && pfnStringFromGUID2 != NULL &&
+                       SUCCEEDED(pfnCoCreateGuid(&guid)) && pfnStringFromGUID2(guid, wszGuid, GUID_TEXT_SIZE) != 0;
+    ::FreeLibrary(hOle);
+    return bMade && ::WideCharToMultiByte(CP_ACP, 0, wszGuid, -1, pszName, GUID_TEXT_SIZE, NULL, NULL) != 0;
 }
 
 void AssembleName(char* pszBuffer, LPCSTR pszPrefix, LPCSTR pszName)
