@@ -1,5 +1,5 @@
 # The two commands of README.md, and the longer jobs beside them.
-.PHONY: demo test build fuzz clean
+.PHONY: demo test build fuzz bench clean
 
 # How long `make fuzz` fuzzes the timer command parser, in seconds.
 FUZZ_SECONDS ?= 600
@@ -15,6 +15,9 @@ build:
 
 fuzz:
 	@./scripts/fuzz.sh $(FUZZ_SECONDS)
+
+bench:
+	@./scripts/bench.sh
 
 clean:
 	rm -rf build

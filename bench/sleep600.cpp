@@ -1,0 +1,11 @@
+// sleep600 - the floor of the delivery benchmarks: a Windows program that
+// does nothing but wait 600 ms, the time a delivery must spend on the
+// liveness test. Started the same way as tickward.exe, so the difference
+// between the two is what Tickward costs beyond its one unavoidable wait.
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    Sleep(600);
+    return 0;
+}
