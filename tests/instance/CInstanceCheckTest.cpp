@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/instance/CChildProcess.h"
+#include "tests/instance/CShortView.h"
 #include "tests/support/TestSupport.h"
 
 namespace
@@ -334,14 +335,9 @@ TEST(CInstanceCheck, ReadingsAndClearingStayInsideASmallerView)
 
     // Make the view end 100 bytes in, before an inaccessible page, as if a
     // foreign process had made the table that small.
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    BYTE* pPages = static_cast<BYTE*>(VirtualAlloc(NULL, 2 * info.dwPageSize,
-                                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    ASSERT_TRUE(pPages != NULL);
-    DWORD dwOld = 0;
-    ASSERT_TRUE(VirtualProtect(pPages + info.dwPageSize, info.dwPageSize, PAGE_NOACCESS, &dwOld));
-    DWORD* pSmall = reinterpret_cast<DWORD*>(pPages + info.dwPageSize - 100);
+    CShortView shortView(100);
+    ASSERT_TRUE(shortView.m_pView != NULL);
+    DWORD* pSmall = reinterpret_cast<DWORD*>(shortView.m_pView);
     for (int i = 0; i < 25; ++i)
         pSmall[i] = 0x1000 + i;
     void* pView = check.m_SharedMemory.m_pView;
@@ -359,7 +355,6 @@ TEST(CInstanceCheck, ReadingsAndClearingStayInsideASmallerView)
         EXPECT_EQ(0u, pSmall[i]);
 
     check.m_SharedMemory.m_pView = pView;
-    VirtualFree(pPages, 0, MEM_RELEASE);
 }
 
 TEST(CInstanceCheck, RunningHeartbeatIsAliveOnlyForItsOwnDevice)

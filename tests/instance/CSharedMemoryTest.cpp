@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/instance/CChildProcess.h"
+#include "tests/instance/CShortView.h"
 #include "tests/support/TestSupport.h"
 
 namespace
@@ -205,18 +206,12 @@ TEST(CSharedMemory, ValidSizeStopsWhereTheViewEnds)
     ASSERT_EQ(1, block.Create(240, UniqueName("Valid").c_str()));
 
     // Stand a view in front of an inaccessible page, 100 bytes before it.
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    BYTE* pPages = static_cast<BYTE*>(VirtualAlloc(NULL, 2 * info.dwPageSize,
-                                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    ASSERT_TRUE(pPages != NULL);
-    DWORD dwOld = 0;
-    ASSERT_TRUE(VirtualProtect(pPages + info.dwPageSize, info.dwPageSize, PAGE_NOACCESS, &dwOld));
+    CShortView shortView(100);
+    ASSERT_TRUE(shortView.m_pView != NULL);
     void* pView = block.m_pView;
-    block.m_pView = pPages + info.dwPageSize - 100;
+    block.m_pView = shortView.m_pView;
     EXPECT_EQ(100u, block.GetValidSize());
     block.m_pView = pView;
-    VirtualFree(pPages, 0, MEM_RELEASE);
     EXPECT_EQ(240u, block.GetValidSize());
 }
 

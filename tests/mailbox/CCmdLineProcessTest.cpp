@@ -14,10 +14,12 @@ TEST(CCmdLineProcessGetRegistryKey, SupportedProductHasTheMailboxKey)
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
-TEST(CCmdLineProcessGetRegistryKey, KnownProductsWithoutMailbox)
+namespace
 {
-    const char* const apszCodes[] = { "_KVE", "_LOR", "_MIT", "_NAR", "NAR2" };
-    for (size_t i = 0; i < sizeof(apszCodes) / sizeof(apszCodes[0]); ++i)
+// Each code is refused with one message box and an empty key.
+void ExpectRefused(const char* const* apszCodes, size_t nCodes, const char* pszBox)
+{
+    for (size_t i = 0; i < nCodes; ++i)
     {
         SCOPED_TRACE(apszCodes[i]);
         CMessageBoxRecorder boxes;
@@ -25,23 +27,22 @@ TEST(CCmdLineProcessGetRegistryKey, KnownProductsWithoutMailbox)
         EXPECT_FALSE(CCmdLineProcess::GetRegistryKey(apszCodes[i], strKey));
         EXPECT_STREQ("", strKey);
         ASSERT_EQ(1u, boxes.Texts().size());
-        EXPECT_EQ("CCmdLineProcess::GetRegistryKey() Hier fehlt noch was!", boxes.Texts()[0]);
+        EXPECT_EQ(pszBox, boxes.Texts()[0]);
         EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.Styles()[0]);
     }
+}
+}
+
+TEST(CCmdLineProcessGetRegistryKey, KnownProductsWithoutMailbox)
+{
+    const char* const apszCodes[] = { "_KVE", "_LOR", "_MIT", "_NAR", "NAR2" };
+    ExpectRefused(apszCodes, sizeof(apszCodes) / sizeof(apszCodes[0]),
+                  "CCmdLineProcess::GetRegistryKey() Hier fehlt noch was!");
 }
 
 TEST(CCmdLineProcessGetRegistryKey, UnknownProducts)
 {
     const char* const apszCodes[] = { "_sel", "_SEL ", "", "SEL", "_SELX" };
-    for (size_t i = 0; i < sizeof(apszCodes) / sizeof(apszCodes[0]); ++i)
-    {
-        SCOPED_TRACE(apszCodes[i]);
-        CMessageBoxRecorder boxes;
-        CString strKey("previous");
-        EXPECT_FALSE(CCmdLineProcess::GetRegistryKey(apszCodes[i], strKey));
-        EXPECT_STREQ("", strKey);
-        ASSERT_EQ(1u, boxes.Texts().size());
-        EXPECT_EQ("CCmdLineProcess::GetRegistryKey() Unknow Product!", boxes.Texts()[0]);
-        EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.Styles()[0]);
-    }
+    ExpectRefused(apszCodes, sizeof(apszCodes) / sizeof(apszCodes[0]),
+                  "CCmdLineProcess::GetRegistryKey() Unknow Product!");
 }
