@@ -202,7 +202,8 @@ int COrvaneApp::GetCounterCategory(int nDeviceType)
 }
 
 // Writes the job into the first slot that cannot be read as text, under the
-// mailbox lock. TRUE when it was written.
+// mailbox lock; when every slot is taken it writes over the first one a
+// reader has consumed. TRUE when it was written.
 BOOL COrvaneApp::PostToMailbox(const CString& strKey, const CString& strCmdLine)
 {
     // Readers read a slot into 520 bytes: a longer job could never be taken
@@ -215,24 +216,37 @@ BOOL COrvaneApp::PostToMailbox(const CString& strKey, const CString& strCmdLine)
 
     CRegistry reg;
     reg.LockKey(strKey, TRUE);      // after the lock's time-out the scan goes ahead anyway
+    CString strName;
     BOOL bWritten = FALSE;
-    for (int nSlot = 1; nSlot <= MAILBOX_SLOT_COUNT; ++nSlot)
+    if (FindFreeSlot(reg, strKey, strName))
     {
-        CString strName;
-        strName.Format("%i", nSlot);
-        CString strExisting;
-        if (reg.ReadString(strKey, strName, strExisting))
-        {
-            Trace("CmdLine exist already: %s - %s", static_cast<LPCSTR>(strName),
-                  static_cast<LPCSTR>(strExisting));
-            continue;
-        }
         Trace("Write new CmdLine: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strCmdLine));
         bWritten = reg.WriteString(strKey, strName, strCmdLine);
-        break;
     }
     reg.UnlockKey(strKey, TRUE);
     return bWritten;
+}
+
+// The first slot that cannot be read is free. Failing that, a slot marked
+// "xxx" will do: a reader keeps its consumed slots until its whole drain
+// ends, ten seconds a job, and a mailbox full of them would turn every job
+// posted meanwhile away. Writing over the mark is safe, since readers delete
+// only slots that still read "xxx" and take any job they find in a slot.
+BOOL COrvaneApp::FindFreeSlot(CRegistry& reg, const CString& strKey, CString& strName)
+{
+    CString strConsumed;
+    for (int nSlot = 1; nSlot <= MAILBOX_SLOT_COUNT; ++nSlot)
+    {
+        strName.Format("%i", nSlot);
+        CString strExisting;
+        if (!reg.ReadString(strKey, strName, strExisting))
+            return TRUE;
+        Trace("CmdLine exist already: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strExisting));
+        if (strConsumed.IsEmpty() && strExisting == CCmdLineProcess::CONSUMED_MARK)
+            strConsumed = strName;
+    }
+    strName = strConsumed;
+    return !strName.IsEmpty();
 }
 
 // The path is quoted: unquoted, a path with blanks lets the system try a

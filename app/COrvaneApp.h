@@ -15,6 +15,7 @@
 class CCmdLineParams;
 class CInstanceCheck;
 class CPowerApi;
+class CRegistry;
 
 class COrvaneApp : public CWinApp
 {
@@ -80,6 +81,7 @@ private:
     int PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, BOOL& bRunning,
                          CString& strCmdLine, BOOL& bPosted);
     BOOL PostToMailbox(const CString& strKey, const CString& strCmdLine);
+    static BOOL FindFreeSlot(CRegistry& reg, const CString& strKey, CString& strName);
     BOOL StartApplication(const CString& strAppPath, const CString& strCmdLine);
     static int GetCounterCategory(int nDeviceType);
 

@@ -19,7 +19,6 @@ const char SUPPORTED_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
 
 const int FIRST_SLOT = 1;
 const int LAST_SLOT = 20;
-const char CONSUMED[] = "xxx";
 const WORD DEVICE_NONE = 0xFFFF;
 // A stop from the destructor waits two thirds of this for the worker.
 const DWORD DESTROY_STOP_TIMEOUT = 200;
@@ -31,6 +30,8 @@ CString SlotName(int nSlot)
     return strName;
 }
 }
+
+const char CCmdLineProcess::CONSUMED_MARK[] = "xxx";
 
 CCmdLineProcess::CCmdLineProcess()
     : m_bBusy(FALSE),
@@ -133,9 +134,9 @@ BOOL CCmdLineProcess::GetCommandLine(CString& strCmdLine)
     {
         const CString strSlot = SlotName(nSlot);
         if (registry.ReadString(m_strRegistryKey, strSlot, strCmdLine)
-            && strCmdLine != CONSUMED && IsValidCmdLine(strCmdLine))
+            && strCmdLine != CONSUMED_MARK && IsValidCmdLine(strCmdLine))
         {
-            registry.WriteString(m_strRegistryKey, strSlot, CONSUMED);
+            registry.WriteString(m_strRegistryKey, strSlot, CONSUMED_MARK);
             bTaken = TRUE;
         }
     }
@@ -176,7 +177,7 @@ void CCmdLineProcess::DeleteAllRegistryKeys()
     {
         const CString strSlot = SlotName(nSlot);
         CString strText;
-        if (registry.ReadString(m_strRegistryKey, strSlot, strText) && strText == CONSUMED)
+        if (registry.ReadString(m_strRegistryKey, strSlot, strText) && strText == CONSUMED_MARK)
         {
             LogTagged("CCmdLineProcess::DeleteAllRegistryKeys() Regkey: %s",
                       static_cast<LPCSTR>(m_strRegistryKey));

@@ -34,6 +34,9 @@ public:
     static const DWORD COMMAND_PAUSE = 10000;   // after each command handed over or dropped
     static const DWORD REARM_PAUSE = 100;       // between the drain and the re-arming
     static const DWORD IDLE_PAUSE = 100;        // no event to wait on, or the wait failed
+    // What a reader writes into a slot it has taken; the slot is deleted
+    // when its drain ends.
+    static const char CONSUMED_MARK[];
 
 // Constructors
     CCmdLineProcess();

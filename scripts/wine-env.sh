@@ -5,7 +5,10 @@
 # the kernel runs 32-bit Linux programs (Wine's 32-bit loader is one); where it
 # cannot, the 64-bit build, compiled from the same sources, is run instead.
 
-TICKWARD_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+# The tree is the one the calling script lies in; sourced by hand from a
+# shell, it is the current directory (or TICKWARD_ROOT when set).
+TICKWARD_ROOT=${TICKWARD_ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
+[ -f "$TICKWARD_ROOT/scripts/wine-env.sh" ] || TICKWARD_ROOT=$(pwd)
 
 run_arch() {
     if [ -n "${TICKWARD_ARCH:-}" ]; then

@@ -158,24 +158,35 @@ TEST_F(DeliveryTest, DeadApplicationIsStartedWithTheQuotedPathAndTheJob)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_strPlanted + ".log").c_str()));
 }
 
-TEST_F(DeliveryTest, OccupiedSlotsArePassedOverAndAFullMailboxPostsNothing)
+TEST_F(DeliveryTest, OccupiedSlotsArePassedOverAndOnlyAFullMailboxReusesAConsumedSlot)
 {
     CHeartbeat heartbeat(1, 2);
     WriteSlot(1, "a");
     WriteSlot(2, "xxx");
     WriteSlot(3, "b");
+    WriteSlot(5, "xxx");
     EXPECT_EQ(0u, Deliver(Job()).m_dwExitCode);
     EXPECT_EQ(MailboxText(), ReadSlot(4));
     EXPECT_EQ("xxx", ReadSlot(2));
 
-    for (int nSlot = 5; nSlot <= 20; ++nSlot)
+    // Every slot taken: the job goes over the first consumed one, as a
+    // reader still draining would otherwise turn it away.
+    for (int nSlot = 6; nSlot <= 20; ++nSlot)
         WriteSlot(nSlot, "full");
-    CDebuggeeRun full = Deliver(Job("010102", "_SEL", "C:\\Rec\\other.ts"));
+    const std::string strOther = MailboxText("010102", "C:\\Rec\\other.ts");
+    EXPECT_EQ(0u, Deliver(Job("010102", "_SEL", "C:\\Rec\\other.ts")).m_dwExitCode);
+    EXPECT_EQ(strOther, ReadSlot(2));
+    EXPECT_EQ("xxx", ReadSlot(5));
+    EXPECT_EQ(0u, Deliver(Job("010102", "_SEL", "C:\\Rec\\third.ts")).m_dwExitCode);
+    EXPECT_EQ(MailboxText("010102", "C:\\Rec\\third.ts"), ReadSlot(5));
+
+    CDebuggeeRun full = Deliver(Job("010102", "_SEL", "C:\\Rec\\fourth.ts"));
     EXPECT_EQ(2u, full.m_dwExitCode);   // alive, but the job reached no slot
     BOOL bFound = TRUE;
     ReadSlot(21, &bFound);
     EXPECT_FALSE(bFound);
     EXPECT_EQ("full", ReadSlot(20));
+    EXPECT_EQ(strOther, ReadSlot(2));
     EXPECT_FALSE(AppStarted());
 }
 
