@@ -14,10 +14,11 @@ const DWORD READER_STOP_TIMEOUT = 30000;
 
 CReceiver* CReceiver::s_pReceiver = NULL;
 
-CReceiver::CReceiver(int nDeviceType, int nDeviceIndex)
+CReceiver::CReceiver(int nDeviceType, int nDeviceIndex, DWORD dwJobPause)
     : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex),
       m_evStop(FALSE, TRUE, GetStopEventName(nDeviceType, nDeviceIndex))
 {
+    m_reader.m_dwCommandPause = dwJobPause;
     char szPath[MAX_PATH] = { 0 };
     GetModuleFileNameA(NULL, szPath, MAX_PATH - 1);
     m_strLogPath = CString(szPath) + ".log";

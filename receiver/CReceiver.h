@@ -6,16 +6,17 @@
 #include "afx/afxwin.h"
 #include "afx/afxmt.h"
 #include "cmdline/CCmdLineParams.h"
-#include "mailbox/CCmdLineProcess.h"
 #include "mailbox/CWorkerStarter.h"
 #include "receiver/CHeartbeat.h"
+#include "receiver/CJobReader.h"
 
 #include <vector>
 
 class CReceiver
 {
 public:
-    CReceiver(int nDeviceType, int nDeviceIndex);
+    // dwJobPause: the reader's pause after each job, in ms.
+    CReceiver(int nDeviceType, int nDeviceIndex, DWORD dwJobPause = CCmdLineProcess::COMMAND_PAUSE);
     virtual ~CReceiver();
 
     // Handles pszJob (a job in mailbox form, may be empty), then serves the
@@ -43,7 +44,7 @@ private:
     CEvent m_evStop;
     CHeartbeat m_heartbeat;
     CWorkerStarter m_starter;       // before the reader: the reader goes first
-    CCmdLineProcess m_reader;
+    CJobReader m_reader;
     std::vector<CString> m_aCommandLineJobs;    // handled already; may come again by mail
     CString m_strLogPath;
 };

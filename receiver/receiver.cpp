@@ -8,6 +8,8 @@
 //   receiver [--type N] [--index N]        run until stopped (Ctrl+C or --stop)
 //   receiver --stop [--type N] [--index N] ask the running receiver to stop
 //   receiver <job in mailbox form>         as Tickward starts it
+//   receiver --pause MS ...                the pause after each job, for tests
+//                                          (a real application pauses 10 s)
 //
 // The device defaults to type 1, index 2. A job that arrives both on the
 // command line and through the mailbox (Tickward sends both when it had to
@@ -29,9 +31,17 @@ BOOL WINAPI OnConsoleCtrl(DWORD /*dwCtrlType*/)
     return TRUE;
 }
 
-// Reads "--type N", "--index N" and "--stop" from the front of the command
-// tail; whatever follows them is a job.
-LPCSTR ReadOptions(LPCSTR pszTail, int& nType, int& nIndex, BOOL& bStop)
+struct SOptions
+{
+    int nType;
+    int nIndex;
+    DWORD dwJobPause;
+    BOOL bStop;
+};
+
+// Reads "--type N", "--index N", "--pause MS" and "--stop" from the front of
+// the command tail; whatever follows them is a job.
+LPCSTR ReadOptions(LPCSTR pszTail, SOptions& options)
 {
     for (;;)
     {
@@ -39,16 +49,20 @@ LPCSTR ReadOptions(LPCSTR pszTail, int& nType, int& nIndex, BOOL& bStop)
             ++pszTail;
         if (strncmp(pszTail, "--stop", 6) == 0)
         {
-            bStop = TRUE;
+            options.bStop = TRUE;
             pszTail += 6;
         }
         else if (strncmp(pszTail, "--type ", 7) == 0)
         {
-            nType = static_cast<int>(strtol(pszTail + 7, const_cast<char**>(&pszTail), 0));
+            options.nType = static_cast<int>(strtol(pszTail + 7, const_cast<char**>(&pszTail), 0));
         }
         else if (strncmp(pszTail, "--index ", 8) == 0)
         {
-            nIndex = static_cast<int>(strtol(pszTail + 8, const_cast<char**>(&pszTail), 0));
+            options.nIndex = static_cast<int>(strtol(pszTail + 8, const_cast<char**>(&pszTail), 0));
+        }
+        else if (strncmp(pszTail, "--pause ", 8) == 0)
+        {
+            options.dwJobPause = strtoul(pszTail + 8, const_cast<char**>(&pszTail), 0);
         }
         else
         {
@@ -60,17 +74,15 @@ LPCSTR ReadOptions(LPCSTR pszTail, int& nType, int& nIndex, BOOL& bStop)
 
 int main()
 {
-    int nType = 1;
-    int nIndex = 2;
-    BOOL bStop = FALSE;
+    SOptions options = { 1, 2, CCmdLineProcess::COMMAND_PAUSE, FALSE };
     char szCommandLine[4096];
     lstrcpynA(szCommandLine, GetCommandLineA(), sizeof(szCommandLine));
-    LPCSTR pszJob = ReadOptions(AfxGetCmdTail(szCommandLine), nType, nIndex, bStop);
+    LPCSTR pszJob = ReadOptions(AfxGetCmdTail(szCommandLine), options);
 
-    if (bStop)
-        return CReceiver::SignalStop(nType, nIndex) ? 0 : 1;
+    if (options.bStop)
+        return CReceiver::SignalStop(options.nType, options.nIndex) ? 0 : 1;
 
-    CReceiver receiver(nType, nIndex);
+    CReceiver receiver(options.nType, options.nIndex, options.dwJobPause);
     g_pReceiver = &receiver;
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
     const int nResult = receiver.Run(pszJob);

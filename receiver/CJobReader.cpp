@@ -1,0 +1,17 @@
+// CJobReader.cpp - the receiver's mailbox reader.
+#include "receiver/CJobReader.h"
+
+CJobReader::CJobReader()
+    : m_dwCommandPause(COMMAND_PAUSE)
+{
+}
+
+CJobReader::~CJobReader()
+{
+}
+
+// Only the pause after a job changes; the short pauses of the loop stay.
+void CJobReader::Pause(DWORD dwMilliseconds)
+{
+    CCmdLineProcess::Pause(dwMilliseconds == COMMAND_PAUSE ? m_dwCommandPause : dwMilliseconds);
+}
