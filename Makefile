@@ -1,5 +1,5 @@
 # The two commands of README.md, and the longer jobs beside them.
-.PHONY: demo test build fuzz bench clean
+.PHONY: demo test build fuzz soak bench clean
 
 # How long `make fuzz` fuzzes the timer command parser, in seconds.
 FUZZ_SECONDS ?= 600
@@ -15,6 +15,9 @@ build:
 
 fuzz:
 	@./scripts/fuzz.sh $(FUZZ_SECONDS)
+
+soak:
+	@./scripts/soak.sh
 
 bench:
 	@./scripts/bench.sh
