@@ -1,0 +1,373 @@
+// Tickward runs that die in the middle of a delivery, and heartbeat tables
+// that a foreign process made unlike Tickward's: the mailbox only ever holds
+// whole jobs, the next run delivers as usual without waiting for the dead
+// one, and nothing outside the table is written.
+#include "tests/support/CHeartbeatRun.h"
+#include "tests/support/MailboxSupport.h"
+#include "tests/support/TestSupport.h"
+#include "tools/dbgrun/CDebuggeeRun.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+// The exit code a killed run is given; Tickward itself ends with 0, 1 or 2.
+const DWORD KILLED = 0xDEAD;
+// A run waits at most this long for the delivery mutex of another run: one
+// that ends sooner did not wait for the mutex a dead run held.
+const DWORD DELIVERY_MUTEX_WAIT = 30000;
+const DWORD RUN_TIMEOUT = 60000;
+const DWORD WATCH_TIMEOUT = 20000;
+
+const char TABLE_MAPPING[] = "FILE_1474027C-7CB4-436a-9158-89850D76B319";
+const DWORD TABLE_SIZE = 240;
+const BYTE FOREIGN_BYTE = 0xAB;
+
+const int RANDOM_KILLS = 40;
+const DWORD LATEST_KILL = 900;    // ms after the start; a run takes at least 600
+
+// Kills a run (if it has not ended yet) and returns its exit code.
+DWORD Kill(HANDLE hProcess)
+{
+    TerminateProcess(hProcess, KILLED);
+    DWORD dwExitCode = STILL_ACTIVE;
+    if (WaitForSingleObject(hProcess, RUN_TIMEOUT) == WAIT_OBJECT_0)
+        GetExitCodeProcess(hProcess, &dwExitCode);
+    CloseHandle(hProcess);
+    return dwExitCode;
+}
+
+// Repeatable with TICKWARD_FAULT_SEED; otherwise a new seed each time.
+unsigned int ChooseSeed()
+{
+    const char* pszSeed = getenv("TICKWARD_FAULT_SEED");
+    const unsigned int nSeed = pszSeed != NULL ? static_cast<unsigned int>(strtoul(pszSeed, NULL, 10))
+                                               : static_cast<unsigned int>(GetTickCount() ^ GetCurrentProcessId());
+    printf("kill points from seed %u (TICKWARD_FAULT_SEED=%u repeats them)\n", nSeed, nSeed);
+    return nSeed;
+}
+
+// Watches the mailbox key for changes of its values, so that a run can be
+// killed the moment the mailbox reaches a given state.
+class CMailboxWatch
+{
+public:
+    CMailboxWatch()
+        : m_hKey(NULL), m_hChanged(CreateEventA(NULL, FALSE, FALSE, NULL))
+    {
+        RegCreateKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
+                        &m_hKey, NULL);
+        Arm();
+    }
+    virtual ~CMailboxWatch()
+    {
+        if (m_hKey != NULL)
+            RegCloseKey(m_hKey);
+        CloseHandle(m_hChanged);
+    }
+
+    // Kills the run as soon as bReached() holds; FALSE when the run ended
+    // (or the watch ran out) before that.
+    template <class TReached>
+    BOOL KillWhen(HANDLE hProcess, TReached bReached)
+    {
+        const DWORD dwStart = GetTickCount();
+        while (GetTickCount() - dwStart < WATCH_TIMEOUT)
+        {
+            if (bReached())
+                return TerminateProcess(hProcess, KILLED);
+            HANDLE ahWait[2] = { m_hChanged, hProcess };
+            // The time-out only covers a change made between a notice and
+            // the arming after it.
+            const DWORD dwWait = WaitForMultipleObjects(2, ahWait, FALSE, 50);
+            if (dwWait == WAIT_OBJECT_0 + 1)
+                return FALSE;
+            if (dwWait == WAIT_OBJECT_0 && bReached())
+                return TerminateProcess(hProcess, KILLED);
+            Arm();
+        }
+        return FALSE;
+    }
+
+    BOOL m_bArmed;
+
+private:
+    void Arm()
+    {
+        m_bArmed = m_hKey != NULL &&
+                   RegNotifyChangeKeyValue(m_hKey, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                           m_hChanged, TRUE) == ERROR_SUCCESS;
+    }
+
+    HKEY m_hKey;
+    HANDLE m_hChanged;
+};
+
+class FaultTest : public ::testing::Test
+{
+protected:
+    std::string m_strApp;   // the receiving application: a recorder, for the runs that start it
+
+    virtual void SetUp()
+    {
+        DeleteMailbox();
+        const std::string strDir = BinPath("fault ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(strDir.c_str(), NULL);
+        m_strApp = strDir + "\\tvapp.exe";
+        ASSERT_TRUE(CopyFileA(BinPath("recorder.exe").c_str(), m_strApp.c_str(), FALSE));
+        DeleteFileA((m_strApp + ".log").c_str());
+    }
+    virtual void TearDown()
+    {
+        DeleteMailbox();
+    }
+
+    std::string Command(const std::string& strFile) const
+    {
+        return Quoted(BinPath("tickward.exe")) + " " + TimerJob(m_strApp, "010102", "_SEL", strFile);
+    }
+    HANDLE StartRun(const std::string& strFile) const
+    {
+        return StartProcess(Command(strFile));
+    }
+
+    // After a run was killed: the slots that were there hold what they held,
+    // byte for byte, and a new slot holds the killed run's job, whole. Returns
+    // how many slots hold that job.
+    static int ExpectWholeJobsOnly(const std::map<int, std::string>& before, const std::string& strFile)
+    {
+        const std::map<int, std::string> after = ReadRawSlots();
+        int nCopies = 0;
+        for (std::map<int, std::string>::const_iterator it = after.begin(); it != after.end(); ++it)
+        {
+            std::map<int, std::string>::const_iterator itBefore = before.find(it->first);
+            if (itBefore != before.end())
+            {
+                EXPECT_EQ(itBefore->second, it->second) << "slot " << it->first;
+                continue;
+            }
+            EXPECT_EQ(RawText(MailboxJob("010102", strFile)), it->second) << "slot " << it->first;
+            ++nCopies;
+        }
+        for (std::map<int, std::string>::const_iterator it = before.begin(); it != before.end(); ++it)
+            EXPECT_EQ(1u, after.count(it->first)) << "slot " << it->first;
+        EXPECT_GE(1, nCopies);
+        return nCopies;
+    }
+
+    // The run after a dead one: its job lands once, in the first free slot,
+    // nothing else changes, the lock is given back, and it did not wait for
+    // the delivery mutex of the dead run.
+    void ExpectNextRunDelivers(const std::string& strFile) const
+    {
+        std::map<int, std::string> expected = ReadRawSlots();
+        int nFree = 1;
+        while (expected.count(nFree) != 0)
+            ++nFree;
+        expected[nFree] = RawText(MailboxJob("010102", strFile));
+
+        const DWORD dwStart = GetTickCount();
+        CDebuggeeRun run;
+        ASSERT_TRUE(run.Run(Command(strFile), RUN_TIMEOUT));
+        EXPECT_GT(DELIVERY_MUTEX_WAIT, GetTickCount() - dwStart);
+        EXPECT_EQ(0u, run.m_dwExitCode);
+        EXPECT_EQ(std::vector<std::string>(), run.m_outputs);
+        EXPECT_EQ(expected, ReadRawSlots());
+        EXPECT_EQ(0u, ReadLock());
+    }
+};
+
+// Waits until a run clears the heartbeat table, which it does holding the
+// delivery mutex, right before its liveness test; FALSE when it never did.
+BOOL WaitForTableCleared(const CHeartbeatRun& heartbeat, HANDLE hProcess)
+{
+    DWORD dwLast = heartbeat.ReadCounter();
+    const DWORD dwStart = GetTickCount();
+    while (GetTickCount() - dwStart < WATCH_TIMEOUT)
+    {
+        const DWORD dwNow = heartbeat.ReadCounter();
+        if (dwNow < dwLast)
+            return TRUE;
+        dwLast = dwNow;
+        if (WaitForSingleObject(hProcess, 1) != WAIT_TIMEOUT)
+            return FALSE;
+    }
+    return FALSE;
+}
+
+// Waits until the counter has grown well above what a clearing leaves, so
+// that the clearing cannot be missed between two readings.
+BOOL WaitForCounterAbove(const CHeartbeatRun& heartbeat, DWORD dwValue)
+{
+    const DWORD dwStart = GetTickCount();
+    while (heartbeat.ReadCounter() <= dwValue)
+    {
+        if (GetTickCount() - dwStart >= WATCH_TIMEOUT)
+            return FALSE;
+        Sleep(20);
+    }
+    return TRUE;
+}
+
+// Slots of other devices' jobs, so that a scan has something to pass over.
+void FillForeignSlots(int nLast)
+{
+    for (int nSlot = 1; nSlot <= nLast; ++nSlot)
+        WriteSlot(nSlot, MailboxJob("010103", "C:\\Rec\\other" + std::to_string(nSlot) + ".ts"));
+}
+}
+
+TEST_F(FaultTest, RunKilledDuringTheLivenessTestPostsNothingAndTheNextTakesOverItsMutex)
+{
+    CHeartbeatRun heartbeat(1, 2);
+    ASSERT_TRUE(heartbeat.m_bStarted);
+    ASSERT_TRUE(WaitForCounterAbove(heartbeat, 4));
+
+    HANDLE hProcess = StartRun("C:\\Rec\\killed.ts");
+    ASSERT_TRUE(hProcess != NULL);
+    const BOOL bCleared = WaitForTableCleared(heartbeat, hProcess);
+    EXPECT_EQ(KILLED, Kill(hProcess));
+    ASSERT_TRUE(bCleared);
+
+    EXPECT_EQ((std::map<int, std::string>()), ReadRawSlots());
+    EXPECT_EQ(LOCK_ABSENT, ReadLock());
+    ExpectNextRunDelivers("C:\\Rec\\next.ts");
+}
+
+TEST_F(FaultTest, RunKilledInsideTheLockedScanLeavesOnlyTheLockWhichTimesOut)
+{
+    CHeartbeatRun heartbeat(1, 2);
+    ASSERT_TRUE(heartbeat.m_bStarted);
+    // Occupied slots make the scan pass over them while the lock is held.
+    FillForeignSlots(10);
+    const std::map<int, std::string> before = ReadRawSlots();
+    CMailboxWatch watch;
+    ASSERT_TRUE(watch.m_bArmed);
+
+    HANDLE hProcess = StartRun("C:\\Rec\\killed.ts");
+    ASSERT_TRUE(hProcess != NULL);
+    const BOOL bKilled = watch.KillWhen(hProcess, []() { return ReadLock() == 1; });
+    EXPECT_EQ(KILLED, Kill(hProcess));
+    ASSERT_TRUE(bKilled);
+
+    const int nCopies = ExpectWholeJobsOnly(before, "C:\\Rec\\killed.ts");
+    printf("killed %s its slot was written\n", nCopies == 0 ? "before" : "after");
+    EXPECT_EQ(1u, ReadLock());  // no one gives back the lock of a dead run
+    ExpectNextRunDelivers("C:\\Rec\\next.ts");
+}
+
+TEST_F(FaultTest, RunKilledRightAfterItsSlotAppearsLeavesItsJobWhole)
+{
+    CHeartbeatRun heartbeat(1, 2);
+    ASSERT_TRUE(heartbeat.m_bStarted);
+    CMailboxWatch watch;
+    ASSERT_TRUE(watch.m_bArmed);
+
+    HANDLE hProcess = StartRun("C:\\Rec\\killed.ts");
+    ASSERT_TRUE(hProcess != NULL);
+    const BOOL bKilled = watch.KillWhen(hProcess, []() {
+        BOOL bFound = FALSE;
+        ReadSlot(1, &bFound);
+        return bFound;
+    });
+    const DWORD dwExitCode = Kill(hProcess);
+    // The run may have ended on its own between the write and the kill.
+    EXPECT_TRUE(dwExitCode == KILLED || dwExitCode == 0) << dwExitCode;
+    ASSERT_TRUE(bKilled || dwExitCode == 0);
+
+    EXPECT_EQ(1, ExpectWholeJobsOnly(std::map<int, std::string>(), "C:\\Rec\\killed.ts"));
+    ExpectNextRunDelivers("C:\\Rec\\next.ts");
+    EXPECT_EQ(RawText(MailboxJob("010102", "C:\\Rec\\killed.ts")), ReadRawSlots()[1]);
+}
+
+TEST_F(FaultTest, RunsKilledAtRandomMomentsLeaveWholeJobsAndTheNextRunDelivers)
+{
+    CHeartbeatRun heartbeat(1, 2);
+    ASSERT_TRUE(heartbeat.m_bStarted);
+    std::mt19937 random(ChooseSeed());
+    std::uniform_int_distribution<int> delays(0, static_cast<int>(LATEST_KILL));
+    // How far the killed runs got: not to the mailbox, inside the lock
+    // before the write, after the write with the lock held, to the end.
+    int anReached[4] = { 0, 0, 0, 0 };
+    for (int nRun = 0; nRun < RANDOM_KILLS; ++nRun)
+    {
+        const int nDelay = delays(random);
+        SCOPED_TRACE("run " + std::to_string(nRun) + ", killed after " + std::to_string(nDelay) + " ms");
+        DeleteMailbox();
+        const std::string strKilled = "C:\\Rec\\killed" + std::to_string(nRun) + ".ts";
+        HANDLE hProcess = StartRun(strKilled);
+        ASSERT_TRUE(hProcess != NULL);
+        Sleep(static_cast<DWORD>(nDelay));  // the kill point, not a measurement
+        const DWORD dwExitCode = Kill(hProcess);
+
+        const int nCopies = ExpectWholeJobsOnly(std::map<int, std::string>(), strKilled);
+        const BOOL bLockHeld = ReadLock() == 1;
+        if (dwExitCode != KILLED)
+        {
+            EXPECT_EQ(0u, dwExitCode);
+            EXPECT_EQ(1, nCopies);
+            EXPECT_FALSE(bLockHeld);
+        }
+        ++anReached[dwExitCode != KILLED ? 3 : nCopies == 0 ? (bLockHeld ? 1 : 0) : 2];
+        ExpectNextRunDelivers("C:\\Rec\\next" + std::to_string(nRun) + ".ts");
+    }
+    printf("runs killed before the mailbox %d, inside the lock %d, after the write %d; ended %d\n",
+           anReached[0], anReached[1], anReached[2], anReached[3]);
+}
+
+TEST_F(FaultTest, ForeignTableSmallerThanTheCountersIsClearedWithinItsView)
+{
+    // A foreign process made the table with 100 bytes instead of 240; the
+    // view of it covers its whole page, which the test fills to see what
+    // Tickward touches.
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    HANDLE hTable = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, 100, TABLE_MAPPING);
+    ASSERT_TRUE(hTable != NULL);
+    ASSERT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    BYTE* pView = static_cast<BYTE*>(MapViewOfFile(hTable, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_TRUE(pView != NULL);
+    FillMemory(pView, system.dwPageSize, FOREIGN_BYTE);
+
+    CDebuggeeRun run;
+    ASSERT_TRUE(run.Run(Command("C:\\Rec\\show.ts"), RUN_TIMEOUT));
+    EXPECT_EQ(0u, run.m_dwExitCode);  // no counter grew: the application was started
+    EXPECT_EQ(std::vector<std::string>(), run.m_outputs);
+    EXPECT_EQ(MailboxJob("010102", "C:\\Rec\\show.ts"), ReadSlot(1));
+    EXPECT_EQ(Quoted(m_strApp) + " " + MailboxJob("010102", "C:\\Rec\\show.ts") + "\n",
+              WaitForFileText(m_strApp + ".log"));
+
+    EXPECT_EQ(std::string(100, '\0'), std::string(reinterpret_cast<char*>(pView), 100));
+    EXPECT_EQ(std::string(system.dwPageSize - TABLE_SIZE, static_cast<char>(FOREIGN_BYTE)),
+              std::string(reinterpret_cast<char*>(pView) + TABLE_SIZE, system.dwPageSize - TABLE_SIZE));
+    UnmapViewOfFile(pView);
+    CloseHandle(hTable);
+}
+
+TEST_F(FaultTest, ForeignTableWithoutAccessibleBytesEndsTheRunAsNotDelivered)
+{
+    // Made with its pages reserved only: every touch of the view would fault.
+    HANDLE hTable = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE | SEC_RESERVE, 0, TABLE_SIZE,
+                                       TABLE_MAPPING);
+    ASSERT_TRUE(hTable != NULL);
+    ASSERT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+
+    CDebuggeeRun run;
+    ASSERT_TRUE(run.Run(Command("C:\\Rec\\show.ts"), RUN_TIMEOUT));
+    EXPECT_EQ(2u, run.m_dwExitCode);
+    EXPECT_EQ(std::vector<std::string>({ "\nCOrvaneApp::CheckInstance(P) GetCounter(A) fail!\t",
+                                         "\nCSharedMemory::Delete () AfxIsValidAddress() = FALSE" }),
+              run.m_outputs);
+    EXPECT_EQ((std::map<int, std::string>()), ReadRawSlots());
+    Sleep(1000);    // time for a started application to write; none may have been
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_strApp + ".log").c_str()));
+    CloseHandle(hTable);
+}

@@ -1,0 +1,45 @@
+// MailboxSupport.h - the registry mailbox and the timer commands as tests see
+// them from outside the system: the key, its slots and its lock value, read
+// and written with the plain registry functions, and the two text forms of
+// the jobs the tests send.
+#ifndef TESTS_MAILBOXSUPPORT_H
+#define TESTS_MAILBOXSUPPORT_H
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+// The mailbox of the supported product, under HKEY_CURRENT_USER.
+const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
+
+// A slot's text; "" with *pbFound FALSE when it cannot be read.
+std::string ReadSlot(int nSlot, BOOL* pbFound = NULL);
+
+// Writes a slot as a REG_SZ text; a failure fails the calling test.
+void WriteSlot(int nSlot, const std::string& strText);
+
+// Every slot "1" to "20" that can be read, by number.
+std::map<int, std::string> ReadAllSlots();
+
+// Every slot "1" to "20" that exists, of whatever type, exactly as stored:
+// its type number, a colon, then its bytes (the terminating zero included).
+std::map<int, std::string> ReadRawSlots();
+
+// What ReadRawSlots shows for a slot that holds strText as REG_SZ.
+std::string RawText(const std::string& strText);
+
+// Removes the mailbox key with everything in it.
+void DeleteMailbox();
+
+// The "Lock" value; LOCK_ABSENT when there is none.
+const DWORD LOCK_ABSENT = 0xdeadbeef;
+DWORD ReadLock();
+
+// A timer command as a scheduler hands it to Tickward, and the text the
+// mailbox then holds for it.
+std::string TimerJob(const std::string& strAppPath, const char* pszDevices = "010102",
+                     const char* pszProduct = "_SEL", const std::string& strFile = "C:\\Rec\\show.ts");
+std::string MailboxJob(const char* pszDevices = "010102", const std::string& strFile = "C:\\Rec\\show.ts");
+
+#endif // TESTS_MAILBOXSUPPORT_H
