@@ -1,0 +1,105 @@
+// A receiving application killed in the middle of a drain: the job it took
+// stays marked as consumed, every other slot stays as it was, and the next
+// receiver handles each remaining job of its device once, clears the marks
+// and leaves the jobs of other devices alone.
+#include "tests/support/MailboxSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace
+{
+const char RECEIVER_STOP[] = "TickwardReceiverStop_1_2";    // the receiver of type 1, index 2
+const DWORD KILLED = 0xDEAD;
+// Two jobs, each followed by the reader's 10 s pause, and the stop after them.
+const DWORD DRAIN_TIMEOUT = 60000;
+
+// How often a job for this file was handed to the receiver's callback.
+size_t HandledCount(const std::string& strLog, const std::string& strFile)
+{
+    const std::string strLine = "job from mailbox: devices=\"010102\" type=1 index=2 P=\"_SEL\" D=5 Key=\"\" File=\"" +
+                                strFile + "\"";
+    size_t nCount = 0;
+    for (size_t nAt = strLog.find(strLine); nAt != std::string::npos; nAt = strLog.find(strLine, nAt + 1))
+        ++nCount;
+    return nCount;
+}
+
+// Waits, bounded, until the mailbox holds exactly the given slots.
+BOOL WaitForSlots(const std::map<int, std::string>& expected, DWORD dwTimeout)
+{
+    const DWORD dwStart = GetTickCount();
+    while (ReadRawSlots() != expected)
+    {
+        if (GetTickCount() - dwStart >= dwTimeout)
+            return FALSE;
+        Sleep(100);
+    }
+    return TRUE;
+}
+
+// Asks the running receiver to stop and waits until it has ended.
+BOOL StopReceiver(HANDLE hReceiver)
+{
+    HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, RECEIVER_STOP);
+    const BOOL bSignalled = hStop != NULL && SetEvent(hStop);
+    if (hStop != NULL)
+        CloseHandle(hStop);
+    const BOOL bEnded = WaitForSingleObject(hReceiver, DRAIN_TIMEOUT) == WAIT_OBJECT_0;
+    CloseHandle(hReceiver);
+    return bSignalled && bEnded;
+}
+}
+
+TEST(ReceiverFault, ReceiverKilledDuringADrainLeavesTheRestToTheNextOne)
+{
+    DeleteMailbox();
+    const std::string strDir = BinPath("receiver fault");
+    CreateDirectoryA(strDir.c_str(), NULL);
+    const std::string strApp = strDir + "\\tvapp.exe";
+    const std::string strLog = strApp + ".log";
+    ASSERT_TRUE(CopyFileA(BinPath("receiver.exe").c_str(), strApp.c_str(), FALSE));
+    DeleteFileA(strLog.c_str());
+
+    WriteSlot(1, MailboxJob("010102", "C:\\Rec\\first.ts"));
+    WriteSlot(2, MailboxJob("010103", "C:\\Rec\\other device.ts"));
+    WriteSlot(3, MailboxJob("010102", "C:\\Rec\\second.ts"));
+    WriteSlot(4, MailboxJob("010102", "C:\\Rec\\third.ts"));
+    std::map<int, std::string> expected = ReadRawSlots();
+
+    // Killed in the pause after its first job, with the other two waiting.
+    HANDLE hReceiver = StartProcess(Quoted(strApp) + " --type 1 --index 2");
+    ASSERT_TRUE(hReceiver != NULL);
+    const std::string strFirstLog = WaitForFileText(strLog, "first.ts", DRAIN_TIMEOUT);
+    TerminateProcess(hReceiver, KILLED);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hReceiver, DRAIN_TIMEOUT));
+    CloseHandle(hReceiver);
+    ASSERT_EQ(1u, HandledCount(strFirstLog, "C:\\Rec\\first.ts")) << strFirstLog;
+
+    expected[1] = RawText("xxx");
+    EXPECT_EQ(expected, ReadRawSlots());
+    EXPECT_EQ(0u, ReadLock());  // the lock is not held across the pause
+
+    // The next receiver takes the two remaining jobs in slot order, then
+    // deletes every consumed slot, the dead receiver's one included.
+    hReceiver = StartProcess(Quoted(strApp) + " --type 1 --index 2");
+    ASSERT_TRUE(hReceiver != NULL);
+    expected.erase(1);
+    expected.erase(3);
+    expected.erase(4);
+    EXPECT_TRUE(WaitForSlots(expected, DRAIN_TIMEOUT));
+    EXPECT_TRUE(StopReceiver(hReceiver));
+
+    const std::string strAllLog = ReadFileText(strLog);
+    EXPECT_EQ(1u, HandledCount(strAllLog, "C:\\Rec\\first.ts")) << strAllLog;
+    EXPECT_EQ(1u, HandledCount(strAllLog, "C:\\Rec\\second.ts")) << strAllLog;
+    EXPECT_EQ(1u, HandledCount(strAllLog, "C:\\Rec\\third.ts")) << strAllLog;
+    EXPECT_LT(strAllLog.find("second.ts"), strAllLog.find("third.ts"));
+    EXPECT_EQ(std::string::npos, strAllLog.find("other device.ts")) << strAllLog;
+    EXPECT_EQ(expected, ReadRawSlots());
+    EXPECT_EQ(0u, ReadLock());
+    DeleteMailbox();
+}
