@@ -1,6 +1,8 @@
 // End-to-end tests of timer command delivery: the real tickward.exe against
 // the real registry mailbox, the real heartbeat table (raised by heartbeat.exe)
 // and a stand-in receiving application (recorder.exe).
+#include "tests/support/CHeartbeatRun.h"
+#include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tools/dbgrun/CDebuggeeRun.h"
 
@@ -13,71 +15,7 @@
 
 namespace
 {
-const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
 const char NOT_CREATED[] = "\nCSharedMemory::Delete () m_hMapping = NULL   SharedMemory not Create?";
-
-std::string Slot(int nSlot)
-{
-    return std::to_string(nSlot);
-}
-
-// Reads a slot from outside the system; "" with bFound FALSE when absent.
-std::string ReadSlot(int nSlot, BOOL* pbFound = NULL)
-{
-    char szValue[2048] = { 0 };
-    DWORD dwSize = sizeof(szValue) - 1;
-    DWORD dwType = 0;
-    const LONG lResult = SHGetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, Slot(nSlot).c_str(), &dwType,
-                                     szValue, &dwSize);
-    if (pbFound != NULL)
-        *pbFound = lResult == ERROR_SUCCESS;
-    return lResult == ERROR_SUCCESS ? std::string(szValue) : std::string();
-}
-
-void WriteSlot(int nSlot, const std::string& strText)
-{
-    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, Slot(nSlot).c_str(), REG_SZ,
-                                         strText.c_str(), static_cast<DWORD>(strText.size() + 1)));
-}
-
-DWORD ReadLock()
-{
-    DWORD dwValue = 0xdeadbeef;
-    DWORD dwSize = sizeof(dwValue);
-    SHGetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", NULL, &dwValue, &dwSize);
-    return dwValue;
-}
-
-// A running heartbeat.exe that keeps one counter of the table growing.
-class CHeartbeat
-{
-public:
-    CHeartbeat(int nCategory, int nIndex)
-    {
-        m_strEvent = "TickwardTest_HeartbeatStop_" + std::to_string(GetCurrentProcessId());
-        m_hStop = CreateEventA(NULL, TRUE, FALSE, m_strEvent.c_str());
-        m_hProcess = StartProcess(Quoted(BinPath("heartbeat.exe")) + " " + std::to_string(nCategory) + " " +
-                                  std::to_string(nIndex) + " " + m_strEvent + " 120000");
-        m_bStarted = m_hProcess != NULL;
-        Sleep(500);  // let it open the table and raise its counter at least once
-    }
-    ~CHeartbeat()
-    {
-        SetEvent(m_hStop);
-        if (m_bStarted)
-        {
-            WaitForSingleObject(m_hProcess, 5000);
-            CloseHandle(m_hProcess);
-        }
-        CloseHandle(m_hStop);
-    }
-    BOOL m_bStarted;
-
-private:
-    std::string m_strEvent;
-    HANDLE m_hStop;
-    HANDLE m_hProcess;
-};
 
 class DeliveryTest : public ::testing::Test
 {
@@ -108,13 +46,11 @@ protected:
     std::string Job(const char* pszDevices = "010102", const char* pszProduct = "_SEL",
                     const std::string& strFile = "C:\\Rec\\show.ts") const
     {
-        return Quoted(m_strApp) + ";" + pszDevices + ";P: " + pszProduct + ";D: 5;Key: ;File: \"" + strFile +
-               "\";FM: 1;TO: 1;SO: 0;EO: 0";
+        return TimerJob(m_strApp, pszDevices, pszProduct, strFile);
     }
     static std::string MailboxText(const char* pszDevices = "010102", const std::string& strFile = "C:\\Rec\\show.ts")
     {
-        return std::string(" ") + pszDevices + ";P: _SEL;D: 5;Key: ;File: \"" + strFile +
-               "\" ;FM: 1;TO: 1;SO: 0;EO: 0";
+        return MailboxJob(pszDevices, strFile);
     }
     CDebuggeeRun Deliver(const std::string& strJob)
     {
@@ -134,7 +70,7 @@ protected:
 
 TEST_F(DeliveryTest, AliveApplicationGetsTheJobInTheFirstFreeSlotOnly)
 {
-    CHeartbeat heartbeat(1, 2);
+    CHeartbeatRun heartbeat(1, 2);
     ASSERT_TRUE(heartbeat.m_bStarted);
     CDebuggeeRun run = Deliver(Job());
     EXPECT_EQ(0u, run.m_dwExitCode);
@@ -160,7 +96,7 @@ TEST_F(DeliveryTest, DeadApplicationIsStartedWithTheQuotedPathAndTheJob)
 
 TEST_F(DeliveryTest, OccupiedSlotsArePassedOverAndOnlyAFullMailboxReusesAConsumedSlot)
 {
-    CHeartbeat heartbeat(1, 2);
+    CHeartbeatRun heartbeat(1, 2);
     WriteSlot(1, "a");
     WriteSlot(2, "xxx");
     WriteSlot(3, "b");
@@ -200,7 +136,7 @@ TEST_F(DeliveryTest, FullMailboxStillStartsADeadApplication)
 
 TEST_F(DeliveryTest, DeviceTypeFiveSamplesCategoryZero)
 {
-    CHeartbeat heartbeat(0, 2);
+    CHeartbeatRun heartbeat(0, 2);
     EXPECT_EQ(0u, Deliver(Job("010502")).m_dwExitCode);
     EXPECT_EQ(MailboxText("010502"), ReadSlot(1));
     EXPECT_FALSE(AppStarted());
@@ -236,7 +172,7 @@ TEST_F(DeliveryTest, UnusableCommandsPostAndStartNothing)
 
 TEST_F(DeliveryTest, HeldLockDelaysTheJobButDoesNotStopIt)
 {
-    CHeartbeat heartbeat(1, 2);
+    CHeartbeatRun heartbeat(1, 2);
     ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", REG_DWORD, "\1\0\0\0", 4));
     EXPECT_EQ(0u, Deliver(Job()).m_dwExitCode);
     EXPECT_EQ(MailboxText(), ReadSlot(1));
@@ -272,7 +208,7 @@ TEST_F(DeliveryTest, JobTooLongForTheMailboxGoesOnlyOnTheCommandLine)
     EXPECT_FALSE(bFound);
     EXPECT_EQ(Quoted(m_strApp) + " " + MailboxText("010102", strFile520) + "\n", AppLog());
 
-    CHeartbeat heartbeat(1, 2);
+    CHeartbeatRun heartbeat(1, 2);
     CDebuggeeRun alive = Deliver(Job("010102", "_SEL", strFile520));
     EXPECT_EQ(2u, alive.m_dwExitCode);  // alive, and the mailbox cannot hold it
     ASSERT_EQ(1u, alive.m_outputs.size());
@@ -281,7 +217,7 @@ TEST_F(DeliveryTest, JobTooLongForTheMailboxGoesOnlyOnTheCommandLine)
 
 TEST_F(DeliveryTest, OverlappingRunsEachDeliverExactlyOnceAndStartNothing)
 {
-    CHeartbeat heartbeat(1, 2);
+    CHeartbeatRun heartbeat(1, 2);
     const int RUNS = 10;
     for (int nRound = 0; nRound < 3; ++nRound)
     {
