@@ -285,7 +285,6 @@ TEST_F(FaultTest, RunKilledRightAfterItsSlotAppearsLeavesItsJobWhole)
 
     EXPECT_EQ(1, ExpectWholeJobsOnly(std::map<int, std::string>(), "C:\\Rec\\killed.ts"));
     ExpectNextRunDelivers("C:\\Rec\\next.ts");
-    EXPECT_EQ(RawText(MailboxJob("010102", "C:\\Rec\\killed.ts")), ReadRawSlots()[1]);
 }
 
 TEST_F(FaultTest, RunsKilledAtRandomMomentsLeaveWholeJobsAndTheNextRunDelivers)
@@ -354,7 +353,9 @@ TEST_F(FaultTest, ForeignTableSmallerThanTheCountersIsClearedWithinItsView)
 
 TEST_F(FaultTest, ForeignTableWithoutAccessibleBytesEndsTheRunAsNotDelivered)
 {
-    // Made with its pages reserved only: every touch of the view would fault.
+    // Made with its pages reserved only: on Windows every touch of the view
+    // faults. Wine lets a touch pass, so there the readings tell: a run that
+    // read the table anyway would see a dead application and start it.
     HANDLE hTable = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE | SEC_RESERVE, 0, TABLE_SIZE,
                                        TABLE_MAPPING);
     ASSERT_TRUE(hTable != NULL);
