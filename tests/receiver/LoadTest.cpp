@@ -4,10 +4,10 @@
 // started. The receiver pauses TICKWARD_LOAD_PAUSE ms after each job
 // (default 1000; a real one pauses 10 s) and TICKWARD_LOAD_ROUNDS rounds run
 // (default 1); the soak run raises both.
+#include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -17,7 +17,6 @@
 
 namespace
 {
-const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
 const char STOP_EVENT[] = "TickwardReceiverStop_1_2";
 const char HANDED_OVER[] = "job from mailbox:";
 const int WAVE = 20;
@@ -54,8 +53,9 @@ protected:
 
     virtual void SetUp()
     {
+        m_hReceiver = NULL;
         m_dwJobPause = SettingOf("TICKWARD_LOAD_PAUSE", 1000);
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        DeleteMailbox();
         const std::string strDir = BinPath("load");
         CreateDirectoryA(strDir.c_str(), NULL);
         m_strReceiver = strDir + "\\receiver.exe";
@@ -64,9 +64,11 @@ protected:
         ASSERT_TRUE(CopyFileA(BinPath("recorder.exe").c_str(), m_strApp.c_str(), FALSE));
         DeleteFileA((m_strReceiver + ".log").c_str());
         DeleteFileA((m_strApp + ".log").c_str());
-
+    }
+    void StartReceiver(DWORD dwJobPause)
+    {
         char szPause[32];
-        sprintf(szPause, " --pause %lu", static_cast<unsigned long>(m_dwJobPause));
+        sprintf(szPause, " --pause %lu", static_cast<unsigned long>(dwJobPause));
         m_hReceiver = StartProcess(Quoted(m_strReceiver) + szPause);
         ASSERT_TRUE(m_hReceiver != NULL);
         ASSERT_NE(std::string::npos, WaitForFileText(m_strReceiver + ".log", "serving").find("serving"));
@@ -85,7 +87,7 @@ protected:
                 TerminateProcess(m_hReceiver, 1);
             CloseHandle(m_hReceiver);
         }
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        DeleteMailbox();
     }
 
     std::string ReceiverLog() const
@@ -112,17 +114,13 @@ protected:
         return TRUE;
     }
     // Slots that still hold a job; consumed ones ("xxx") do not count.
-    int PendingSlots() const
+    static int PendingSlots()
     {
         int nPending = 0;
         for (int nSlot = 1; nSlot <= SLOT_COUNT; ++nSlot)
         {
-            char szName[8];
-            char szValue[600];
-            DWORD dwSize = sizeof(szValue);
-            sprintf(szName, "%d", nSlot);
-            if (SHGetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, szName, NULL, szValue, &dwSize) == ERROR_SUCCESS &&
-                strcmp(szValue, "xxx") != 0)
+            const std::string strText = ReadSlot(nSlot);
+            if (!strText.empty() && strText != "xxx")
                 ++nPending;
         }
         return nPending;
@@ -148,6 +146,7 @@ protected:
 
 TEST_F(LoadTest, TwoWavesOfTwentyReachTheLiveReceiverEachJobOnce)
 {
+    StartReceiver(m_dwJobPause);
     const int nRounds = static_cast<int>(SettingOf("TICKWARD_LOAD_ROUNDS", 1));
     const DWORD dwDrainTimeout = 2 * WAVE * (m_dwJobPause + 1500) + 60000;
     size_t nHandedOver = 0;
@@ -182,4 +181,42 @@ TEST_F(LoadTest, TwoWavesOfTwentyReachTheLiveReceiverEachJobOnce)
         EXPECT_EQ(0, PendingSlots());
     }
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_strApp + ".log").c_str()));   // nothing started
+}
+
+// More jobs at once than the mailbox can hold while the receiver is busy with
+// its first: twenty fill the free slots, one goes over the slot the receiver
+// consumed, and the rest are refused with exit code 2. A refused job is
+// nowhere, an accepted one is in exactly one place.
+TEST_F(LoadTest, JobsBeyondTheMailboxAreRefusedWithExitTwoAndNeverHalfDelivered)
+{
+    const int nJobs = 30;
+    StartReceiver(600000);      // it takes one job, then pauses for the rest of the test
+    std::vector<HANDLE> runs;
+    for (int nJob = 0; nJob < nJobs; ++nJob)
+        runs.push_back(StartDelivery(0, nJob));
+    const std::vector<DWORD> exitCodes = WaitForAll(runs);
+    ASSERT_TRUE(WaitForHandedOver(1, 30000));
+
+    std::string strMailbox;
+    for (int nSlot = 1; nSlot <= SLOT_COUNT; ++nSlot)
+        strMailbox += ReadSlot(nSlot) + "\n";
+    const std::string strLog = ReceiverLog();
+    int nAccepted = 0;
+    for (int nJob = 0; nJob < nJobs; ++nJob)
+    {
+        SCOPED_TRACE(FileOf(0, nJob));
+        const std::string strFile = "File: \"" + FileOf(0, nJob) + "\"";
+        const std::string strPrinted = "File=\"" + FileOf(0, nJob) + "\"";
+        const size_t nPlaces = CountOf(strMailbox, strFile) + CountOf(strLog, strPrinted);
+        if (exitCodes[nJob] == 0)
+            ++nAccepted;
+        else
+            EXPECT_EQ(2u, exitCodes[nJob]);
+        EXPECT_EQ(exitCodes[nJob] == 0 ? 1u : 0u, nPlaces);
+    }
+    EXPECT_EQ(SLOT_COUNT + 1, nAccepted);
+    EXPECT_EQ(0u, CountOf(strMailbox, "xxx"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_strApp + ".log").c_str()));   // nothing started
+
+    TerminateProcess(m_hReceiver, 1);   // a stop would wait out its pause
 }

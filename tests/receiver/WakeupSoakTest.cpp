@@ -2,11 +2,11 @@
 // times (TICKWARD_SOAK_WAKEUPS) by one job each, and its open handles and
 // memory, read from outside the process, must not grow. Part of `make soak`,
 // not of the ordinary test run.
+#include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <psapi.h>
-#include <shlwapi.h>
 #include <winternl.h>
 
 #include <stdio.h>
@@ -17,7 +17,6 @@
 
 namespace
 {
-const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
 const char STOP_EVENT[] = "TickwardReceiverStop_1_2";
 const char HANDED_OVER[] = "job from mailbox:";
 const int WARM_UP = 100;            // wake-ups before the first sample: caches and heaps settle
@@ -110,7 +109,7 @@ protected:
     {
         m_nLogOffset = 0;
         m_hKey = NULL;
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        DeleteMailbox();
         const std::string strDir = BinPath("soak");
         CreateDirectoryA(strDir.c_str(), NULL);
         const std::string strReceiver = strDir + "\\receiver.exe";
@@ -146,7 +145,7 @@ protected:
         }
         if (m_hKey != NULL)
             RegCloseKey(m_hKey);
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        DeleteMailbox();
     }
 
     // Posts one job into slot "1" and waits until the receiver has handed
