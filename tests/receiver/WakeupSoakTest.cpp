@@ -131,18 +131,7 @@ protected:
     }
     virtual void TearDown()
     {
-        HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, STOP_EVENT);
-        if (hStop != NULL)
-        {
-            SetEvent(hStop);
-            CloseHandle(hStop);
-        }
-        if (m_hReceiver != NULL)
-        {
-            if (WaitForSingleObject(m_hReceiver, 30000) != WAIT_OBJECT_0)
-                TerminateProcess(m_hReceiver, 1);
-            CloseHandle(m_hReceiver);
-        }
+        StopProcess(m_hReceiver, STOP_EVENT, 30000);
         if (m_hKey != NULL)
             RegCloseKey(m_hKey);
         DeleteMailbox();

@@ -95,6 +95,21 @@ HANDLE StartProcess(const std::string& strCommandLine)
     return process.hProcess;
 }
 
+void StopProcess(HANDLE hProcess, LPCSTR pszStopEvent, DWORD dwTimeout)
+{
+    HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, pszStopEvent);
+    if (hStop != NULL)
+    {
+        SetEvent(hStop);
+        CloseHandle(hStop);
+    }
+    if (hProcess == NULL)
+        return;
+    if (WaitForSingleObject(hProcess, dwTimeout) != WAIT_OBJECT_0)
+        TerminateProcess(hProcess, 1);
+    CloseHandle(hProcess);
+}
+
 CDebugOutputRecorder::CDebugOutputRecorder()
 {
     Clear();

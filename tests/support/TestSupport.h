@@ -27,6 +27,10 @@ std::string WaitForFileText(const std::string& strPath, const std::string& strPa
 // The caller closes the process handle.
 HANDLE StartProcess(const std::string& strCommandLine);
 
+// Asks a process to end by setting its named stop event, waits for it at most
+// dwTimeout ms, then terminates it; closes the handle (which may be NULL).
+void StopProcess(HANDLE hProcess, LPCSTR pszStopEvent, DWORD dwTimeout);
+
 // While it lives, every text the system sends to the debugger output is kept
 // here instead, in order.
 class CDebugOutputRecorder
