@@ -252,12 +252,18 @@ BOOL COrvaneApp::FindFreeSlot(CRegistry& reg, const CString& strKey, CString& st
 // The path is quoted: unquoted, a path with blanks lets the system try a
 // shorter program name first ("E:\TV.exe" for "E:\TV App\tvapp.exe") and the
 // started application would cut its command tail inside the path.
+// A double quote inside the path would end the quoted program name early
+// ("E:\TV App\tv"app.exe" runs "E:\TV App\tv.exe"); no file name holds one,
+// so such a path is not started at all.
 BOOL COrvaneApp::StartApplication(const CString& strAppPath, const CString& strCmdLine)
 {
-    CString strLaunch;
-    strLaunch.Format("\"%s\" %s", static_cast<LPCSTR>(strAppPath), static_cast<LPCSTR>(strCmdLine));
-    if (RunProgram(strLaunch) == 0)
-        return TRUE;
+    if (strAppPath.Find('"') < 0)
+    {
+        CString strLaunch;
+        strLaunch.Format("\"%s\" %s", static_cast<LPCSTR>(strAppPath), static_cast<LPCSTR>(strCmdLine));
+        if (RunProgram(strLaunch) == 0)
+            return TRUE;
+    }
     LogDebug("Tickward::StartCmdlineProcess() Could't start %s", static_cast<LPCSTR>(strAppPath));
     return FALSE;
 }

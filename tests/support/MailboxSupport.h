@@ -19,6 +19,11 @@ std::string ReadSlot(int nSlot, BOOL* pbFound = NULL);
 // Writes a slot as a REG_SZ text; a failure fails the calling test.
 void WriteSlot(int nSlot, const std::string& strText);
 
+// Stores a value of any type under the mailbox key, exactly strData.size()
+// bytes of it, so that tests can plant what the system never writes; a
+// failure fails the calling test.
+void WriteRawValue(const char* pszName, DWORD dwType, const std::string& strData);
+
 // Every slot "1" to "20" that can be read, by number.
 std::map<int, std::string> ReadAllSlots();
 
