@@ -183,15 +183,6 @@ BOOL WaitForCount(const CDebugOutputRecorder& recorder, const std::string& strTe
     return TRUE;
 }
 
-DWORD ExitCodeAfterEnd(HANDLE hThread)
-{
-    DWORD dwExitCode = 0;
-    if (WaitForSingleObject(hThread, END_WAIT) != WAIT_OBJECT_0)
-        return STILL_ACTIVE;
-    GetExitCodeThread(hThread, &dwExitCode);
-    return dwExitCode;
-}
-
 // The value of a freshly opened key handle: it grows when handles leak.
 ULONG_PTR ProbeHandle()
 {

@@ -87,15 +87,6 @@ public:
     BOOL m_bWokenAtStart;
 };
 
-DWORD ExitCodeAfterEnd(HANDLE hThread)
-{
-    DWORD dwExitCode = 0;
-    if (WaitForSingleObject(hThread, END_WAIT) != WAIT_OBJECT_0)
-        return STILL_ACTIVE;
-    GetExitCodeThread(hThread, &dwExitCode);
-    return dwExitCode;
-}
-
 BOOL IsAlive(HANDLE hThread)
 {
     return WaitForSingleObject(hThread, 0) == WAIT_TIMEOUT;

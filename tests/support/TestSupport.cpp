@@ -95,6 +95,15 @@ HANDLE StartProcess(const std::string& strCommandLine)
     return process.hProcess;
 }
 
+DWORD ExitCodeAfterEnd(HANDLE hThread)
+{
+    DWORD dwExitCode = 0;
+    if (WaitForSingleObject(hThread, 10000) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    GetExitCodeThread(hThread, &dwExitCode);
+    return dwExitCode;
+}
+
 void StopProcess(HANDLE hProcess, LPCSTR pszStopEvent, DWORD dwTimeout)
 {
     HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, pszStopEvent);

@@ -27,6 +27,10 @@ std::string WaitForFileText(const std::string& strPath, const std::string& strPa
 // The caller closes the process handle.
 HANDLE StartProcess(const std::string& strCommandLine);
 
+// A thread's exit code once it has ended; STILL_ACTIVE when it did not end
+// within 10 s.
+DWORD ExitCodeAfterEnd(HANDLE hThread);
+
 // Asks a process to end by setting its named stop event, waits for it at most
 // dwTimeout ms, then terminates it; closes the handle (which may be NULL).
 void StopProcess(HANDLE hProcess, LPCSTR pszStopEvent, DWORD dwTimeout);
