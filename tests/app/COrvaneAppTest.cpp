@@ -132,21 +132,45 @@ std::vector<std::string> List(std::initializer_list<const char*> items)
 {
     return std::vector<std::string>(items.begin(), items.end());
 }
+
+// A power action on the NT family: its line, the shutdown privilege, then its request.
+std::vector<std::string> NtPowerCalls(const char* pszAction, const char* pszRequest)
+{
+    return { std::string("output \n## ") + pszAction + " ##\t",
+             "GetVersionEx size=148",
+             "OpenProcessToken self=1 access=40",
+             "LookupPrivilegeValue system=null name=SeShutdownPrivilege",
+             "AdjustTokenPrivileges token=1 disableAll=0 count=1 luid=19 attributes=2 length=0 previous=0 returnLength=0",
+             "GetLastError",
+             "CloseHandle token=1",
+             pszRequest };
+}
 }
 
 TEST_F(DispatchTest, PowerCommandsPickTheirActionFromTheSecondToken)
 {
-    EXPECT_EQ(List({ "power 3" }), Run("-E;3"));
-    EXPECT_EQ(0, m_app.ExitInstance());
-    m_app.m_routes.clear();
-    EXPECT_EQ(List({ "power 3" }), Run(";-E;;3"));
-    m_app.m_routes.clear();
-    EXPECT_EQ(List({ "power 3" }), Run("-E;3abc"));
-    m_app.m_routes.clear();
-    EXPECT_EQ(List({ "power 2" }), Run("-E; +2;ignored"));
-    m_app.m_routes.clear();
-    EXPECT_EQ(List({ "power 4" }), Run("-E;4"));
-    EXPECT_EQ(0, m_app.ExitInstance());
+    const char SHUTDOWN[] = "ExitWindowsEx flags=9 reason=0";
+    const struct
+    {
+        const char* pszTail;
+        const char* pszRoute;
+        const char* pszAction;
+        const char* pszRequest;
+    } cases[] = {
+        { "-E;3", "power 3", "SHUTDOWN", SHUTDOWN },
+        { ";-E;;3", "power 3", "SHUTDOWN", SHUTDOWN },
+        { "-E;3abc", "power 3", "SHUTDOWN", SHUTDOWN },
+        { "-E; +2;ignored", "power 2", "STANDBY", "SetSystemPowerState suspend=1 force=0" },
+        { "-E;4", "power 4", "HIBERNATE", "SetSystemPowerState suspend=0 force=0" },
+    };
+    for (const auto& c : cases)
+    {
+        g_calls.clear();
+        m_app.m_routes.clear();
+        EXPECT_EQ(List({ c.pszRoute }), Run(c.pszTail)) << c.pszTail;
+        EXPECT_EQ(NtPowerCalls(c.pszAction, c.pszRequest), g_calls) << c.pszTail;
+        EXPECT_EQ(0, m_app.ExitInstance()) << c.pszTail;
+    }
 }
 
 TEST_F(DispatchTest, OtherTextsGoUnchangedToTimerDelivery)
@@ -204,35 +228,6 @@ TEST_F(DispatchTest, EmptyTailDoesNothing)
     EXPECT_EQ(List({}), Run(""));
     EXPECT_TRUE(g_calls.empty());
     EXPECT_EQ(0, m_app.ExitInstance());
-}
-
-TEST_F(DispatchTest, StandbyOnTheNtFamilyEnablesThePrivilegeFirst)
-{
-    m_app.DoStandby();
-    EXPECT_EQ(List({ "output \n## STANDBY ##\t",
-                     "GetVersionEx size=148",
-                     "OpenProcessToken self=1 access=40",
-                     "LookupPrivilegeValue system=null name=SeShutdownPrivilege",
-                     "AdjustTokenPrivileges token=1 disableAll=0 count=1 luid=19 attributes=2 length=0 previous=0 returnLength=0",
-                     "GetLastError",
-                     "CloseHandle token=1",
-                     "SetSystemPowerState suspend=1 force=0" }),
-              g_calls);
-}
-
-TEST_F(DispatchTest, ShutdownAndHibernateOnTheNtFamily)
-{
-    m_app.DoShutdown();
-    ASSERT_EQ(8u, g_calls.size());
-    EXPECT_EQ("output \n## SHUTDOWN ##\t", g_calls.front());
-    EXPECT_EQ("OpenProcessToken self=1 access=40", g_calls[2]);
-    EXPECT_EQ("ExitWindowsEx flags=9 reason=0", g_calls.back());
-
-    g_calls.clear();
-    m_app.DoHibernate();
-    ASSERT_EQ(8u, g_calls.size());
-    EXPECT_EQ("output \n## HIBERNATE ##\t", g_calls.front());
-    EXPECT_EQ("SetSystemPowerState suspend=0 force=0", g_calls.back());
 }
 
 TEST_F(DispatchTest, TheOlderFamilyHasNoPrivilegeAndNoHibernation)
