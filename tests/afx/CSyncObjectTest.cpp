@@ -1,15 +1,23 @@
 // Tests of the framework layer's synchronisation objects.
 #include "afx/afxmt.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-DWORD WINAPI OwnAndDie(LPVOID pName)
+DWORD WINAPI TakeAndEnd(LPVOID pMutex)
 {
-    CMutex mutex(TRUE, static_cast<LPCSTR>(pName));
-    // Close our handle without releasing: the mutex is abandoned at thread end.
-    return 0;
+    return static_cast<CMutex*>(pMutex)->Lock(0);
+}
+
+// Lets another thread take the mutex and end while holding it.
+BOOL Abandon(CMutex& mutex)
+{
+    HANDLE hThread = CreateThread(NULL, 0, TakeAndEnd, &mutex, 0, NULL);
+    const DWORD dwTaken = ExitCodeAfterEnd(hThread);
+    CloseHandle(hThread);
+    return dwTaken == TRUE;
 }
 }
 
@@ -31,13 +39,14 @@ TEST(CMutex, SecondCreateOpensTheSameNamedMutex)
 
 TEST(CMutex, AbandonedMutexCountsAsAcquired)
 {
-    char szName[] = "TickwardTest_Mutex_Abandoned";
-    CMutex mutex(FALSE, szName);
+    CMutex mutex;
     ASSERT_TRUE(mutex.m_hObject != NULL);
-    HANDLE hThread = CreateThread(NULL, 0, OwnAndDie, szName, 0, NULL);
-    ASSERT_TRUE(hThread != NULL);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 5000));
-    CloseHandle(hThread);
+    // The wait after an abandonment reports it, and takes the mutex.
+    ASSERT_TRUE(Abandon(mutex));
+    ASSERT_EQ(static_cast<DWORD>(WAIT_ABANDONED), WaitForSingleObject(mutex.m_hObject, 1000));
+    ASSERT_TRUE(mutex.Unlock());
+
+    ASSERT_TRUE(Abandon(mutex));
     EXPECT_TRUE(mutex.Lock(1000));
     EXPECT_TRUE(mutex.Unlock());
 }
