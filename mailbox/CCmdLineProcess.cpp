@@ -204,8 +204,7 @@ void CCmdLineProcess::SetRegistryNotifyOn()
     // a refused drain, and the signal raised by closing the previous key
     // handle while it was still armed.
     ::ResetEvent(pEvent->m_hObject);
-    ::RegNotifyChangeKeyValue(m_hRegKey, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                              pEvent->m_hObject, TRUE);
+    ArmNotification(m_hRegKey, pEvent->m_hObject);
     // The owner sets m_bStop before it signals; a signal cleared above (or
     // by the arming itself, which resets the event too) is given back, so
     // that the loop ends at once.
@@ -241,6 +240,12 @@ BOOL CCmdLineProcess::OpenRegistry()
 void CCmdLineProcess::Pause(DWORD dwMilliseconds)
 {
     ::Sleep(dwMilliseconds);
+}
+
+LONG CCmdLineProcess::ArmNotification(HKEY hKey, HANDLE hEvent)
+{
+    return ::RegNotifyChangeKeyValue(hKey, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                     hEvent, TRUE);
 }
 
 BOOL CCmdLineProcess::WaitForChange()

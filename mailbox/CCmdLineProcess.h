@@ -73,6 +73,9 @@ public:
 protected:
     // Every pause of the reader goes through here (a test shortens them).
     virtual void Pause(DWORD dwMilliseconds);
+    // Arms the change notification of hKey on hEvent (a test changes the
+    // mailbox right after it).
+    virtual LONG ArmNotification(HKEY hKey, HANDLE hEvent);
 
 private:
     BOOL WaitForChange();
