@@ -260,21 +260,29 @@ TEST_F(MailboxReaderTest, ThreeJobsForThisDeviceAreHandedOverInSlotOrderAndDelet
     EXPECT_FALSE(reader.m_bBusy);
 }
 
-TEST_F(MailboxReaderTest, JobForAnotherDeviceStaysAndIsReportedByEveryScan)
+TEST_F(MailboxReaderTest, JobsForOtherDevicesStayAndAreReportedByEveryScan)
 {
     const std::string strOther = Job(7, " 010203");
+    const std::string strOtherType = Job(8, " 010202");
+    const std::string strOtherIndex = Job(9, " 010103");
     WriteSlot("1", strOther);
-    WriteSlot("2", Job(2));
+    WriteSlot("2", strOtherType);
+    WriteSlot("3", strOtherIndex);
+    WriteSlot("20", Job(20));   // the last slot is scanned too
     CDebugOutputRecorder recorder;
     CTestReader reader;
     reader.CheckRegistryComanndos();
 
+    const std::vector<std::string> expectedJournal = {
+        "callback D=20 File=C:\\rec20.ts", "pause 10000 [1=" + strOther + " 2=" + strOtherType + " 3=" +
+        strOtherIndex + " 20=xxx]" };
+    EXPECT_EQ(expectedJournal, Journal());
     const std::vector<std::string> expectedOutput = {
-        OtherHardware(strOther), SEND,
-        OtherHardware(strOther), NOTHING_TAKEN,
+        OtherHardware(strOther), OtherHardware(strOtherType), OtherHardware(strOtherIndex), SEND,
+        OtherHardware(strOther), OtherHardware(strOtherType), OtherHardware(strOtherIndex), NOTHING_TAKEN,
         DELETED };
     EXPECT_EQ(expectedOutput, recorder.Texts());
-    EXPECT_EQ("1=" + strOther, Mailbox());
+    EXPECT_EQ("1=" + strOther + " 2=" + strOtherType + " 3=" + strOtherIndex, Mailbox());
 }
 
 TEST_F(MailboxReaderTest, EmptyOrSeparatorOnlySlotsFailTheDeviceParseAndStay)
