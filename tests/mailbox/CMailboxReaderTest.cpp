@@ -451,6 +451,29 @@ TEST_F(MailboxReaderTest, ArmingResetsTheEventAndCatchesTheNextChangeOnly)
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(pEvent->m_hObject, SIGNAL_WAIT));
 }
 
+namespace
+{
+// Changes the mailbox right after the arming, before the re-arming returns.
+class CChangeAfterArmingReader : public CTestReader
+{
+protected:
+    virtual LONG ArmNotification(HKEY hKey, HANDLE hEvent)
+    {
+        const LONG lResult = CTestReader::ArmNotification(hKey, hEvent);
+        WriteSlot("Probe", "1");
+        WaitForSingleObject(hEvent, SIGNAL_WAIT);   // the change has fired
+        return lResult;
+    }
+};
+}
+
+TEST_F(MailboxReaderTest, ChangeRightAfterTheArmingLeavesTheEventSignalled)
+{
+    CChangeAfterArmingReader reader;
+    reader.SetRegistryNotifyOn();
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(reader.m_pRegistryChangeEvent->m_hObject, 0));
+}
+
 TEST_F(MailboxReaderTest, ArmingKeepsTheSignalOfAStopRequest)
 {
     CTestReader reader;
