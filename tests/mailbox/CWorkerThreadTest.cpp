@@ -38,17 +38,20 @@ UINT __cdecl StubbornProc(LPVOID /*pParam*/)
     return 7;
 }
 
-// Ends as soon as it is no longer running.
+// Ends dwLinger ms after it is no longer running.
 class CPoliteWorker : public CWorkerThread
 {
 public:
+    explicit CPoliteWorker(DWORD dwLinger = 0) : m_dwLinger(dwLinger) {}
     virtual int Run()
     {
         SetEvent(g_hEntered);
         while (IsRunning())
             Sleep(5);
+        Sleep(m_dwLinger);
         return 5;
     }
+    DWORD m_dwLinger;
 };
 
 // Stops itself from inside Run and notes what it saw.
@@ -179,11 +182,12 @@ TEST_F(WorkerThreadTest, WorkerEndingWithinTheWaitKeepsStateStoppingAndItsThread
 {
     CDebugOutputRecorder recorder;
     CWorkerStarter starter;
-    CPoliteWorker worker;
+    CPoliteWorker worker(50);
     worker.m_nAux2 = 22;
     worker.m_nAux3 = 33;
     ASSERT_TRUE(starter.Start(&worker));
-    EXPECT_TRUE(worker.Stop(3000));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(g_hEntered, END_WAIT));
+    EXPECT_TRUE(worker.Stop(0));   // waits at least 100 ms: time enough to end
     EXPECT_EQ(2, worker.m_nState);
     EXPECT_EQ(starter.m_pThread, worker.m_pThread);
     EXPECT_EQ(5u, ExitCodeAfterEnd(starter.m_pThread->m_hThread));
@@ -201,7 +205,12 @@ TEST_F(WorkerThreadTest, WorkerNotEndingWithinTheWaitIsTerminatedAndReset)
     worker.m_nAux2 = 22;
     worker.m_nAux3 = 33;
     ASSERT_TRUE(starter.Start(&worker));
-    EXPECT_TRUE(worker.Stop(200));
+    const DWORD dwStart = GetTickCount();
+    EXPECT_TRUE(worker.Stop(3000));
+    // Two thirds of the time-out, with room for a loaded machine.
+    const DWORD dwWaited = GetTickCount() - dwStart;
+    EXPECT_GE(dwWaited, 1900u);
+    EXPECT_LE(dwWaited, 2900u);
     EXPECT_EQ(EXIT_TERMINATED, ExitCodeAfterEnd(starter.m_pThread->m_hThread));
     EXPECT_EQ(0, worker.m_nState);
     EXPECT_TRUE(worker.m_pThread == NULL);
