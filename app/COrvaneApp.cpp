@@ -4,7 +4,7 @@
 
 #include "afx/afxmt.h"
 #include "app/CPowerApi.h"
-#include "app/Log.h"
+#include "log/Log.h"
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/CTokenizer.h"
 #include "cmdline/ParseCmdLine.h"

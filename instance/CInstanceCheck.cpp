@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "afx/AfxMessageBox.h"
-#include "app/Log.h"
+#include "log/Log.h"
 
 namespace
 {

@@ -5,7 +5,7 @@
 #include <objbase.h>
 
 #include "afx/AfxIsValidAddress.h"
-#include "app/Log.h"
+#include "log/Log.h"
 
 namespace
 {

@@ -2,7 +2,7 @@
 #include "mailbox/CCmdLineProcess.h"
 
 #include "afx/AfxMessageBox.h"
-#include "app/Log.h"
+#include "log/Log.h"
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ParseCmdLine.h"
 #include "mailbox/CRegistry.h"

@@ -1,7 +1,7 @@
 // CWorkerThread.cpp - base of objects whose main loop runs on a worker thread.
 #include "mailbox/CWorkerThread.h"
 
-#include "app/Log.h"
+#include "log/Log.h"
 
 namespace
 {

@@ -1,7 +1,7 @@
 // Tests of command dispatch and the power actions, through the power seam.
 #include "app/COrvaneApp.h"
 #include "app/CPowerApi.h"
-#include "app/Log.h"
+#include "log/Log.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "tests/support/TestSupport.h"
 
 #include "afx/AfxMessageBox.h"
-#include "app/Log.h"
+#include "log/Log.h"
 
 namespace
 {

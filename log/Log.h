@@ -10,8 +10,8 @@
 //   LogError   "\nError: %s\t" to the debugger output
 // Messages are formatted with the wsprintf conversions into 255-byte
 // buffers; a longer message is cut, never written past the buffer.
-#ifndef APP_LOG_H
-#define APP_LOG_H
+#ifndef LOG_LOG_H
+#define LOG_LOG_H
 
 #include <windows.h>
 
@@ -35,4 +35,4 @@ void DebugOutput(LPCSTR pszText);
 typedef void (WINAPI *PFNDEBUGOUTPUT)(LPCSTR pszText);
 PFNDEBUGOUTPUT SetDebugOutput(PFNDEBUGOUTPUT pfnSink);
 
-#endif // APP_LOG_H
+#endif // LOG_LOG_H

@@ -1,5 +1,5 @@
 // Log.cpp - Tickward's diagnostic channels.
-#include "app/Log.h"
+#include "log/Log.h"
 
 #include <stdio.h>
 

@@ -1,5 +1,5 @@
 // Tests of the diagnostic channels.
-#include "app/Log.h"
+#include "log/Log.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
