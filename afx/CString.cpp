@@ -88,7 +88,9 @@ const CString& CString::operator=(const CString& stringSrc)
 {
     if (m_pchData == stringSrc.m_pchData)
         return *this;
-    if (GetData()->nRefs < 0 || stringSrc.GetData()->nRefs < 0)
+    // Only a locked buffer is copied; the shared empty block, locked as it
+    // is, simply gives way to the source's buffer.
+    if ((GetData()->nRefs < 0 && GetData() != &g_emptyString.header) || stringSrc.GetData()->nRefs < 0)
     {
         AssignCopy(stringSrc.GetLength(), stringSrc.m_pchData);
     }

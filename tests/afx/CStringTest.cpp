@@ -17,7 +17,8 @@ TEST(CString, CopiesShareOneBufferUntilOneIsWritten)
     EXPECT_STREQ("Recording", b);
 
     CString c;
-    c = a;
+    c = a;      // an empty string too takes the source's buffer
+    EXPECT_EQ(static_cast<const char*>(a), static_cast<const char*>(c));
     c += "!";
     EXPECT_STREQ("recording", a);
     EXPECT_STREQ("recording!", c);
