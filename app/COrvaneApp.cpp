@@ -3,15 +3,17 @@
 #include "app/COrvaneApp.h"
 
 #include "afx/afxmt.h"
+#include "app/CDeliveryResult.h"
 #include "app/CPowerApi.h"
-#include "log/Log.h"
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/CTokenizer.h"
 #include "cmdline/ParseCmdLine.h"
 #include "cmdline/StrToInt32.h"
 #include "instance/CInstanceCheck.h"
+#include "instance/HeartbeatTable.h"
+#include "log/Log.h"
 #include "mailbox/CCmdLineProcess.h"
-#include "mailbox/CRegistry.h"
+#include "mailbox/CMailboxWriter.h"
 
 namespace
 {
@@ -124,22 +126,14 @@ void COrvaneApp::StartCmdlineProcess(LPCSTR pszText, int nLength)
         return;
     }
 
-    CMutex delivery(FALSE, DELIVERY_MUTEX_NAME);
-    const BOOL bSerialised = delivery.Lock(DELIVERY_LOCK_TIMEOUT);
-    BOOL bRunning = TRUE;
-    BOOL bPosted = FALSE;
-    CString strCmdLine;
-    const int nStage = PostTimerCommand(params, check, bRunning, strCmdLine, bPosted);
-    if (bSerialised)
-        delivery.Unlock();
-
-    if (nStage != stageMailbox)
+    CDeliveryResult result;
+    if (!PostSerialised(params, check, result))
     {
-        SetExitCode(nStage == stageUnusable ? exitUnusable : exitNotDelivered);
+        SetExitCode(result.m_nExitCode);
         return;
     }
-    const BOOL bStarted = !bRunning && StartApplication(params.m_strAppPath, strCmdLine);
-    SetExitCode(bPosted || bStarted ? exitDone : exitNotDelivered);
+    const BOOL bStarted = !result.m_bAlive && StartApplication(params.m_strAppPath, result.m_strCmdLine);
+    SetExitCode(result.m_bPosted || bStarted ? exitDone : exitNotDelivered);
 }
 
 // Keeps the received command in m_szCmdLine, always terminated. A command
@@ -157,96 +151,57 @@ BOOL COrvaneApp::StoreCmdLine(LPCSTR pszText, int nLength)
     return m_szCmdLine[0] != '\0';
 }
 
-// The part of a delivery that runs under the delivery mutex: the liveness
-// test and the mailbox. Says how far it got; strCmdLine receives the mailbox
-// text and bPosted whether it was written into a slot.
-int COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, BOOL& bRunning,
-                                 CString& strCmdLine, BOOL& bPosted)
+// The liveness test and the post run under the delivery mutex. A run that
+// waited for it in vain goes ahead unserialised rather than lose the job.
+BOOL COrvaneApp::PostSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result)
 {
+    CMutex delivery(FALSE, DELIVERY_MUTEX_NAME);
+    const BOOL bSerialised = delivery.Lock(DELIVERY_LOCK_TIMEOUT);
+    const BOOL bTried = PostTimerCommand(params, check, result);
+    if (bSerialised)
+        delivery.Unlock();
+    return bTried;
+}
+
+// Tests whether the application is alive and posts the job into its
+// mailbox. TRUE when the mailbox was tried (result.m_bPosted says whether
+// the job is in it); FALSE, with the run's exit code in the result, when the
+// delivery ends before: nothing posted then, and nothing to start.
+BOOL COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result)
+{
+    result.m_nExitCode = exitUnusable;
     if (!check.Init(params.m_strProduct))
     {
         Trace("Tickward::StartCmdlineProcess() InstanceCheck Init() failed!");
-        return stageUnusable;
+        return FALSE;
     }
     const int nIndex = params.GetDeviceIndex(0);
     const int nType = params.GetDeviceType(0);
     if (nIndex < 0 || nType < 0)
     {
         Trace("Tickward::StartCmdlineProcess() Invalid Device Type+Index");
-        return stageUnusable;
+        return FALSE;
     }
-    if (!check.CheckInstance(GetCounterCategory(nType), nIndex, bRunning))
+    if (!check.CheckInstance(HeartbeatTable::GetCategory(nType), nIndex, result.m_bAlive))
     {
         Trace("Tickward::StartCmdlineProcess() CheckInstance() failed!");
-        // The table has counters for indexes 0 to 9 only: a larger index is a
-        // wrong command, anything else a failed liveness test.
-        return nIndex > 9 ? stageUnusable : stageFailed;
+        // An index the table has no counter for is a wrong command; anything
+        // else is a failed liveness test.
+        if (HeartbeatTable::IsValidIndex(nIndex))
+            result.m_nExitCode = exitNotDelivered;
+        return FALSE;
     }
     CString strKey;
     if (!CCmdLineProcess::GetRegistryKey(params.m_strProduct, strKey))
     {
         Trace("Tickward::StartCmdlineProcess() GetRegistryKey() fail!");
-        return stageFailed;
-    }
-    BuildRegistryCmdLine(&params, strCmdLine);
-    bPosted = PostToMailbox(strKey, strCmdLine);
-    return stageMailbox;
-}
-
-int COrvaneApp::GetCounterCategory(int nDeviceType)
-{
-    if (nDeviceType >= 1 && nDeviceType <= 3)
-        return nDeviceType;
-    Trace("Tickward::StartCmdlineProcess() Invalid Device Category!");
-    return 0;
-}
-
-// Writes the job into the first slot that cannot be read as text, under the
-// mailbox lock; when every slot is taken it writes over the first one a
-// reader has consumed. TRUE when it was written.
-BOOL COrvaneApp::PostToMailbox(const CString& strKey, const CString& strCmdLine)
-{
-    // Readers read a slot into 520 bytes: a longer job could never be taken
-    // and the next writer would see its slot as free and overwrite it.
-    if (strCmdLine.GetLength() >= MAILBOX_TEXT_LIMIT)
-    {
-        LogDebug("Tickward::StartCmdlineProcess() CmdLine too long for the mailbox!");
+        result.m_nExitCode = exitNotDelivered;
         return FALSE;
     }
-
-    CRegistry reg;
-    reg.LockKey(strKey, TRUE);      // after the lock's time-out the scan goes ahead anyway
-    CString strName;
-    BOOL bWritten = FALSE;
-    if (FindFreeSlot(reg, strKey, strName))
-    {
-        Trace("Write new CmdLine: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strCmdLine));
-        bWritten = reg.WriteString(strKey, strName, strCmdLine);
-    }
-    reg.UnlockKey(strKey, TRUE);
-    return bWritten;
-}
-
-// The first slot that cannot be read is free. Failing that, a slot marked
-// "xxx" will do: a reader keeps its consumed slots until its whole drain
-// ends, ten seconds a job, and a mailbox full of them would turn every job
-// posted meanwhile away. Writing over the mark is safe, since readers delete
-// only slots that still read "xxx" and take any job they find in a slot.
-BOOL COrvaneApp::FindFreeSlot(CRegistry& reg, const CString& strKey, CString& strName)
-{
-    CString strConsumed;
-    for (int nSlot = 1; nSlot <= MAILBOX_SLOT_COUNT; ++nSlot)
-    {
-        strName.Format("%i", nSlot);
-        CString strExisting;
-        if (!reg.ReadString(strKey, strName, strExisting))
-            return TRUE;
-        Trace("CmdLine exist already: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strExisting));
-        if (strConsumed.IsEmpty() && strExisting == CCmdLineProcess::CONSUMED_MARK)
-            strConsumed = strName;
-    }
-    strName = strConsumed;
-    return !strName.IsEmpty();
+    BuildRegistryCmdLine(&params, result.m_strCmdLine);
+    CMailboxWriter writer;
+    result.m_bPosted = writer.Post(strKey, result.m_strCmdLine);
+    return TRUE;
 }
 
 // The path is quoted: unquoted, a path with blanks lets the system try a

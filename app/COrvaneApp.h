@@ -13,9 +13,9 @@
 #include "afx/afxwin.h"
 
 class CCmdLineParams;
+class CDeliveryResult;
 class CInstanceCheck;
 class CPowerApi;
-class CRegistry;
 
 class COrvaneApp : public CWinApp
 {
@@ -31,8 +31,6 @@ public:
     {
         CMDLINE_BUFFER_SIZE = 1040,
         DISPATCH_BUFFER_SIZE = 260,
-        MAILBOX_SLOT_COUNT = 20,
-        MAILBOX_TEXT_LIMIT = 520,       // every reader reads a slot into this many bytes
         DELIVERY_LOCK_TIMEOUT = 30000   // ms; twenty runs at one minute fit well within it
     };
 
@@ -68,22 +66,11 @@ protected:
     void SetExitCode(int nExitCode) { m_nExitCode = nExitCode; }
 
 private:
-    // How far a delivery got before the launch decision.
-    enum DeliveryStage
-    {
-        stageUnusable,  // the command cannot be used: nothing posted, nothing started
-        stageFailed,    // the liveness test or the mailbox key failed: likewise
-        stageMailbox    // the mailbox was tried; the launch depends on liveness
-    };
-
     void EnableShutdownPrivilege();
     BOOL StoreCmdLine(LPCSTR pszText, int nLength);
-    int PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, BOOL& bRunning,
-                         CString& strCmdLine, BOOL& bPosted);
-    BOOL PostToMailbox(const CString& strKey, const CString& strCmdLine);
-    static BOOL FindFreeSlot(CRegistry& reg, const CString& strKey, CString& strName);
+    BOOL PostSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
+    BOOL PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
     BOOL StartApplication(const CString& strAppPath, const CString& strCmdLine);
-    static int GetCounterCategory(int nDeviceType);
 
     int m_nExitCode;
     CPowerApi* m_pPowerApi;

@@ -1,10 +1,10 @@
-// CHeartbeat.cpp - the receiving application's heartbeat.
-#include "receiver/CHeartbeat.h"
+// CHeartbeat.cpp - a receiving application's heartbeat.
+#include "instance/CHeartbeat.h"
+
+#include "instance/HeartbeatTable.h"
 
 namespace
 {
-const char TABLE_NAME[] = "1474027C-7CB4-436a-9158-89850D76B319";
-const DWORD TABLE_SIZE = 240;
 const DWORD BEAT_INTERVAL = 100;
 }
 
@@ -18,18 +18,14 @@ CHeartbeat::~CHeartbeat()
     Stop();
 }
 
-int CHeartbeat::GetCategory(int nDeviceType)
-{
-    return (nDeviceType >= 1 && nDeviceType <= 3) ? nDeviceType : 0;
-}
-
 BOOL CHeartbeat::Start(int nCategory, int nIndex)
 {
-    if (m_hThread != NULL || nCategory < 0 || nCategory > 5 || nIndex < 0 || nIndex > 9)
+    const int nOffset = HeartbeatTable::GetCounterOffset(nCategory, nIndex);
+    if (m_hThread != NULL || nOffset < 0)
         return FALSE;
-    if (!m_SharedMemory.Create(TABLE_SIZE, TABLE_NAME))
+    if (!m_SharedMemory.Create(HeartbeatTable::SIZE, HeartbeatTable::NAME))
         return FALSE;
-    m_nOffset = nCategory * 40 + nIndex * 4;
+    m_nOffset = nOffset;
     m_evStop.ResetEvent();
     m_hThread = ::CreateThread(NULL, 0, ThreadProc, this, 0, NULL);
     return m_hThread != NULL;

@@ -1,13 +1,12 @@
-// CHeartbeat.h - keeps this receiving application's heartbeat counter growing
+// CHeartbeat.h - keeps a receiving application's heartbeat counter growing
 // in the shared heartbeat table, so that Tickward finds the application alive
 // and posts jobs into the mailbox instead of starting a second instance.
 //
-// The counter of a device lies at byte offset category * 40 + index * 4 of
-// the 240-byte table; it must grow more often than every 600 ms, the time
-// between Tickward's two readings. It is raised every 100 ms on a thread of
-// its own, always under the table's mutex.
-#ifndef RECEIVER_CHEARTBEAT_H
-#define RECEIVER_CHEARTBEAT_H
+// Holds: CHeartbeat. The counter must grow more often than Tickward's sample
+// pause (HeartbeatTable.h); it is raised every 100 ms on a thread of its
+// own, always under the table's mutex.
+#ifndef INSTANCE_CHEARTBEAT_H
+#define INSTANCE_CHEARTBEAT_H
 
 #include "afx/afxmt.h"
 #include "instance/CSharedMemory.h"
@@ -18,12 +17,10 @@ public:
     CHeartbeat();
     virtual ~CHeartbeat();
 
-    // Opens (or creates) the table and starts raising the device's counter.
+    // Opens (or creates) the table and starts raising the counter of the
+    // device (HeartbeatTable::GetCategory gives a device type's category).
     BOOL Start(int nCategory, int nIndex);
     void Stop();
-
-    // Device types 1 to 3 have categories of their own; all others share 0.
-    static int GetCategory(int nDeviceType);
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID pParam);
@@ -35,4 +32,4 @@ private:
     int m_nOffset;
 };
 
-#endif // RECEIVER_CHEARTBEAT_H
+#endif // INSTANCE_CHEARTBEAT_H

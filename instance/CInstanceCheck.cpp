@@ -4,29 +4,9 @@
 #include <string.h>
 
 #include "afx/AfxMessageBox.h"
+#include "cmdline/ProductCode.h"
+#include "instance/HeartbeatTable.h"
 #include "log/Log.h"
-
-namespace
-{
-// Shared with every receiving application: letter case matters.
-const char TABLE_NAME[] = "1474027C-7CB4-436a-9158-89850D76B319";
-const DWORD TABLE_SIZE = 240;
-const int CATEGORY_COUNT = 6;
-const int INDEX_COUNT = 10;
-const int CATEGORY_STRIDE = INDEX_COUNT * sizeof(DWORD);
-
-// A receiving application raises its counter more often than this.
-const DWORD HEARTBEAT_PAUSE = 600;
-
-// Known products without a table yet, in the order they are compared.
-const char* const UNSUPPORTED_PRODUCTS[] = { "_KVE", "_LOR", "_MIT", "_NAR", "NAR2" };
-const char SUPPORTED_PRODUCT[] = "_SEL";
-
-BOOL IsProduct(LPCSTR pszProduct, LPCSTR pszCode)
-{
-    return pszProduct != NULL && strcmp(pszProduct, pszCode) == 0;
-}
-}
 
 CInstanceCheck::CInstanceCheck()
 {
@@ -40,27 +20,25 @@ CInstanceCheck::~CInstanceCheck()
 
 int CInstanceCheck::Init(LPCSTR pszProduct)
 {
-    for (size_t i = 0; i < sizeof(UNSUPPORTED_PRODUCTS) / sizeof(UNSUPPORTED_PRODUCTS[0]); ++i)
+    switch (ProductCode::Classify(pszProduct))
     {
-        if (IsProduct(pszProduct, UNSUPPORTED_PRODUCTS[i]))
-        {
-            AfxMessageBox("CInstanceCheck::Init() Hier fehlt noch was!", MB_OK, 0);
-            return 0;
-        }
-    }
-    if (!IsProduct(pszProduct, SUPPORTED_PRODUCT))
-    {
+    case ProductCode::classWithoutMailbox:
+        AfxMessageBox("CInstanceCheck::Init() Hier fehlt noch was!", MB_OK, 0);
+        return 0;
+    case ProductCode::classUnknown:
         AfxMessageBox("CInstanceCheck::Init() Unknow Product!", MB_OK, 0);
         return 0;
+    default:
+        break;
     }
 
-    m_strSharedMemoryName = TABLE_NAME;
+    m_strSharedMemoryName = HeartbeatTable::NAME;
     ZeroMemory(m_szProduct, sizeof(m_szProduct));
     strncpy(m_szProduct, pszProduct, sizeof(m_szProduct) - 1);
 
     // Every run starts all devices from 0, whoever made the table. Without a
     // table the product is still known; the first reading then fails.
-    if (m_SharedMemory.Create(TABLE_SIZE, m_strSharedMemoryName) == 1)
+    if (m_SharedMemory.Create(HeartbeatTable::SIZE, m_strSharedMemoryName) == 1)
         ClearCounters();
     return 1;
 }
@@ -84,7 +62,7 @@ int CInstanceCheck::CheckInstance(int nCategory, int nIndex, int& bAlive)
     }
 
     // Never under the table's mutex: the applications must go on counting.
-    Pause(HEARTBEAT_PAUSE);
+    Pause(HeartbeatTable::SAMPLE_PAUSE);
 
     DWORD dwSecond = 0;
     if (!SetCounter(nCategory, nIndex, dwSecond))
@@ -99,7 +77,7 @@ int CInstanceCheck::CheckInstance(int nCategory, int nIndex, int& bAlive)
 
 int CInstanceCheck::SetCounter(int nCategory, int nIndex, DWORD& dwValue)
 {
-    if (nIndex >= INDEX_COUNT)
+    if (nIndex >= HeartbeatTable::INDEX_COUNT)
     {
         LogDebug("%s", "CInstanceCheck::SetCounter() Invalid Device Index!");
         return 0;
@@ -125,14 +103,14 @@ int CInstanceCheck::SetCounter(int nCategory, int nIndex, DWORD& dwValue)
 
 int CInstanceCheck::GetSharedMemoryOffset(int nCategory, int nIndex)
 {
-    if (nIndex < 0 || nIndex >= INDEX_COUNT)
+    if (!HeartbeatTable::IsValidIndex(nIndex))
         return -1;
-    if (nCategory < 0 || nCategory >= CATEGORY_COUNT)
+    if (!HeartbeatTable::IsValidCategory(nCategory))
     {
         DebugOutput("\nCInstanceCheck::GetSharedMemoryOffset() Invalid Device Category!\t");
         return -1;
     }
-    return nCategory * CATEGORY_STRIDE + nIndex * static_cast<int>(sizeof(DWORD));
+    return HeartbeatTable::GetCounterOffset(nCategory, nIndex);
 }
 
 void CInstanceCheck::Pause(DWORD dwMilliseconds)

@@ -1,11 +1,10 @@
 // CInstanceCheck.h - is the receiving application of a device alive?
 //
 // Holds: CInstanceCheck. Every running receiving application keeps raising
-// the heartbeat counter of the device it serves in a table that all
-// processes share: 6 categories by 10 indexes of 32-bit counters, 240 bytes,
-// the counter of a device at byte offset category * 40 + index * 4.
-// CheckInstance reads the device's counter twice, 600 ms apart, and calls
-// the application alive when the counter rose in between.
+// the heartbeat counter of the device it serves in the shared heartbeat
+// table (HeartbeatTable.h). CheckInstance reads the device's counter twice,
+// one sample pause apart, and calls the application alive when the counter
+// rose in between.
 #ifndef INSTANCE_CINSTANCECHECK_H
 #define INSTANCE_CINSTANCECHECK_H
 
@@ -22,8 +21,8 @@ public:
     virtual ~CInstanceCheck();
 
 // Operations
-    // 1 for the supported product "_SEL": the table is opened (or made) and
-    // every counter set back to 0. Any other code: a message box and 0.
+    // 1 for the supported product: the table is opened (or made) and every
+    // counter set back to 0. Any other code: a message box and 0.
     int Init(LPCSTR pszProduct);
     // 1 when both readings succeeded; bAlive is 1 when the counter rose.
     int CheckInstance(int nCategory, int nIndex, int& bAlive);

@@ -4,34 +4,19 @@
 #include "afx/AfxMessageBox.h"
 #include "log/Log.h"
 #include "cmdline/CCmdLineParams.h"
+#include "cmdline/ProductCode.h"
 #include "cmdline/ParseCmdLine.h"
 #include "mailbox/CRegistry.h"
+#include "mailbox/MailboxLayout.h"
 
 PFN_REGISTRYCALLBACK g_RegistryCallback = NULL;
 
 namespace
 {
-// Products that are known but have no mailbox yet, in the order in which
-// they are compared.
-const char* const UNSUPPORTED_PRODUCTS[] = { "_KVE", "_LOR", "_MIT", "_NAR", "NAR2" };
-const char SUPPORTED_PRODUCT[] = "_SEL";
-const char SUPPORTED_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
-
-const int FIRST_SLOT = 1;
-const int LAST_SLOT = 20;
 const WORD DEVICE_NONE = 0xFFFF;
 // A stop from the destructor waits two thirds of this for the worker.
 const DWORD DESTROY_STOP_TIMEOUT = 200;
-
-CString SlotName(int nSlot)
-{
-    CString strName;
-    strName.Format("%i", nSlot);
-    return strName;
 }
-}
-
-const char CCmdLineProcess::CONSUMED_MARK[] = "xxx";
 
 CCmdLineProcess::CCmdLineProcess()
     : m_bBusy(FALSE),
@@ -46,7 +31,7 @@ CCmdLineProcess::CCmdLineProcess()
 CCmdLineProcess::~CCmdLineProcess()
 {
     // The worker may be waiting on the event that goes now: it ends first.
-    EndWorker();
+    StopReader(DESTROY_STOP_TIMEOUT);
     if (m_pRegistryChangeEvent != NULL)
     {
         delete m_pRegistryChangeEvent;
@@ -58,21 +43,28 @@ CCmdLineProcess::~CCmdLineProcess()
 BOOL CCmdLineProcess::GetRegistryKey(const CString& strProduct, CString& strKey)
 {
     strKey.Empty();
-    for (size_t i = 0; i < sizeof(UNSUPPORTED_PRODUCTS) / sizeof(UNSUPPORTED_PRODUCTS[0]); ++i)
+    switch (ProductCode::Classify(strProduct))
     {
-        if (strProduct == UNSUPPORTED_PRODUCTS[i])
-        {
-            AfxMessageBox("CCmdLineProcess::GetRegistryKey() Hier fehlt noch was!", MB_OK);
-            return FALSE;
-        }
-    }
-    if (strProduct == SUPPORTED_PRODUCT)
-    {
-        strKey = SUPPORTED_KEY;
+    case ProductCode::classSupported:
+        strKey = MailboxLayout::KEY;
         return TRUE;
+    case ProductCode::classWithoutMailbox:
+        AfxMessageBox("CCmdLineProcess::GetRegistryKey() Hier fehlt noch was!", MB_OK);
+        return FALSE;
+    default:
+        AfxMessageBox("CCmdLineProcess::GetRegistryKey() Unknow Product!", MB_OK);
+        return FALSE;
     }
-    AfxMessageBox("CCmdLineProcess::GetRegistryKey() Unknow Product!", MB_OK);
-    return FALSE;
+}
+
+BOOL CCmdLineProcess::StopReader(DWORD dwTimeout)
+{
+    // A waiting worker wakes on the event, sees the request and ends
+    // cleanly; a worker busy in a drain is terminated by the stop's wait.
+    m_bStop = TRUE;
+    if (m_pRegistryChangeEvent != NULL)
+        ::SetEvent(m_pRegistryChangeEvent->m_hObject);
+    return Stop(dwTimeout);
 }
 
 int CCmdLineProcess::Run()
@@ -130,13 +122,13 @@ BOOL CCmdLineProcess::GetCommandLine(CString& strCmdLine)
     // crashed writer must not block the mailbox.
     registry.LockKey(m_strRegistryKey, TRUE);
     BOOL bTaken = FALSE;
-    for (int nSlot = FIRST_SLOT; nSlot <= LAST_SLOT && !bTaken; ++nSlot)
+    for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT && !bTaken; ++nSlot)
     {
-        const CString strSlot = SlotName(nSlot);
+        const CString strSlot = MailboxLayout::GetSlotName(nSlot);
         if (registry.ReadString(m_strRegistryKey, strSlot, strCmdLine)
-            && strCmdLine != CONSUMED_MARK && IsValidCmdLine(strCmdLine))
+            && strCmdLine != MailboxLayout::CONSUMED_MARK && IsValidCmdLine(strCmdLine))
         {
-            registry.WriteString(m_strRegistryKey, strSlot, CONSUMED_MARK);
+            registry.WriteString(m_strRegistryKey, strSlot, MailboxLayout::CONSUMED_MARK);
             bTaken = TRUE;
         }
     }
@@ -173,11 +165,11 @@ void CCmdLineProcess::DeleteAllRegistryKeys()
 {
     CRegistry registry;
     registry.LockKey(m_strRegistryKey, TRUE);
-    for (int nSlot = FIRST_SLOT; nSlot <= LAST_SLOT; ++nSlot)
+    for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT; ++nSlot)
     {
-        const CString strSlot = SlotName(nSlot);
+        const CString strSlot = MailboxLayout::GetSlotName(nSlot);
         CString strText;
-        if (registry.ReadString(m_strRegistryKey, strSlot, strText) && strText == CONSUMED_MARK)
+        if (registry.ReadString(m_strRegistryKey, strSlot, strText) && strText == MailboxLayout::CONSUMED_MARK)
         {
             LogTagged("CCmdLineProcess::DeleteAllRegistryKeys() Regkey: %s",
                       static_cast<LPCSTR>(m_strRegistryKey));
@@ -194,7 +186,6 @@ void CCmdLineProcess::SetRegistryNotifyOn()
     {
         LogSilent("CCmdLineProcess::SetRegistryNotifyOn() Error! Invalid Registryhandle");
         LogTagged("CCmdLineProcess::SetRegistryNotifyOn() Error! Invalid Registryhandle");
-        return;
     }
     CSyncObject* pEvent = m_pRegistryChangeEvent;
     if (pEvent == NULL)
@@ -202,9 +193,12 @@ void CCmdLineProcess::SetRegistryNotifyOn()
     // Reset before arming, so that a change after the arming always wakes
     // the loop. This clears what this round has already seen, the signal of
     // a refused drain, and the signal raised by closing the previous key
-    // handle while it was still armed.
+    // handle while it was still armed. Without a key there is nothing to
+    // arm, but the signal is cleared all the same: left set, it would send
+    // the loop round again at once, draining nothing, for ever.
     ::ResetEvent(pEvent->m_hObject);
-    ArmNotification(m_hRegKey, pEvent->m_hObject);
+    if (m_hRegKey != NULL)
+        ArmNotification(m_hRegKey, pEvent->m_hObject);
     // The owner sets m_bStop before it signals; a signal cleared above (or
     // by the arming itself, which resets the event too) is given back, so
     // that the loop ends at once.
@@ -287,15 +281,4 @@ void CCmdLineProcess::CloseRegistry()
         ::RegCloseKey(m_hRegKey);
         m_hRegKey = NULL;
     }
-}
-
-void CCmdLineProcess::EndWorker()
-{
-    // A waiting worker wakes on the event, sees the stop request and ends
-    // cleanly; a worker busy in a drain is terminated by the stop's wait.
-    m_bStop = TRUE;
-    if (m_pRegistryChangeEvent != NULL)
-        ::SetEvent(m_pRegistryChangeEvent->m_hObject);
-    if (IsRunning())
-        Stop(DESTROY_STOP_TIMEOUT);
 }

@@ -34,9 +34,6 @@ public:
     static const DWORD COMMAND_PAUSE = 10000;   // after each command handed over or dropped
     static const DWORD REARM_PAUSE = 100;       // between the drain and the re-arming
     static const DWORD IDLE_PAUSE = 100;        // no event to wait on, or the wait failed
-    // What a reader writes into a slot it has taken; the slot is deleted
-    // when its drain ends.
-    static const char CONSUMED_MARK[];
 
 // Constructors
     CCmdLineProcess();
@@ -51,6 +48,12 @@ public:
     // every other code a message box tells the user, and strKey is empty.
     // Writer and reader both use it.
     static BOOL GetRegistryKey(const CString& strProduct, CString& strKey);
+
+    // The one way for the owner to end the reader: asks the worker to stop,
+    // wakes it and waits for its thread at most two thirds of dwTimeout
+    // (see CWorkerThread::Stop), after which a worker still busy in a drain
+    // is terminated. FALSE when the worker was not running.
+    BOOL StopReader(DWORD dwTimeout);
 
     void CheckRegistryComanndos();
     // windows.h turns this name into GetCommandLineA, for the declaration
@@ -81,7 +84,6 @@ private:
     BOOL WaitForChange();
     void HandOver(const CString& strCmdLine);
     void CloseRegistry();
-    void EndWorker();
 
     CCmdLineProcess(const CCmdLineProcess&);
     CCmdLineProcess& operator=(const CCmdLineProcess&);

@@ -1,15 +1,14 @@
 // CRegistry.cpp - registry access for the command mailbox.
 #include "mailbox/CRegistry.h"
 
+#include "mailbox/MailboxLayout.h"
+
 namespace
 {
 // A slot text is read into a buffer of this many bytes; what does not fit is
 // no command of ours.
-const DWORD READ_BUFFER_SIZE = 520;
+const DWORD READ_BUFFER_SIZE = MailboxLayout::TEXT_LIMIT;
 
-const char LOCK_VALUE[] = "Lock";
-const DWORD LOCK_HELD = 1;
-const DWORD LOCK_FREE = 0;
 const int LOCK_POLLS = 20;
 const DWORD LOCK_POLL_PAUSE = 100;
 
@@ -139,7 +138,7 @@ BOOL CRegistry::LockKey(LPCSTR pszKey, BOOL bCurrentUser)
     for (;;)
     {
         DWORD dwValue = 0;
-        if (!ReadDword(hRoot, pszKey, LOCK_VALUE, dwValue) || dwValue != LOCK_HELD)
+        if (!ReadDword(hRoot, pszKey, MailboxLayout::LOCK_VALUE, dwValue) || dwValue != MailboxLayout::LOCK_HELD)
             break;
         // Someone holds the lock: wait for it, but not for ever, as a holder
         // that died would otherwise block the mailbox for good.
@@ -148,7 +147,7 @@ BOOL CRegistry::LockKey(LPCSTR pszKey, BOOL bCurrentUser)
             return FALSE;
     }
     // The lock is advisory: a failed write still lets the caller go on.
-    WriteDword(hRoot, pszKey, LOCK_VALUE, LOCK_HELD);
+    WriteDword(hRoot, pszKey, MailboxLayout::LOCK_VALUE, MailboxLayout::LOCK_HELD);
     return TRUE;
 }
 
@@ -156,8 +155,9 @@ BOOL CRegistry::UnlockKey(LPCSTR pszKey, BOOL bCurrentUser)
 {
     const HKEY hRoot = RootOf(bCurrentUser);
     DWORD dwValue = 2;
-    const BOOL bWasHeld = ReadDword(hRoot, pszKey, LOCK_VALUE, dwValue) && dwValue == LOCK_HELD;
-    WriteDword(hRoot, pszKey, LOCK_VALUE, LOCK_FREE);
+    const BOOL bWasHeld = ReadDword(hRoot, pszKey, MailboxLayout::LOCK_VALUE, dwValue)
+                          && dwValue == MailboxLayout::LOCK_HELD;
+    WriteDword(hRoot, pszKey, MailboxLayout::LOCK_VALUE, MailboxLayout::LOCK_FREE);
     return bWasHeld;
 }
 

@@ -20,9 +20,9 @@ public:
 
 // Operations
     // Texts live under HKEY_CURRENT_USER. A text value (REG_SZ, or
-    // REG_EXPAND_SZ returned unexpanded) of at most 520 bytes is read; a
-    // longer one or one of another type counts as no text, and strValue is
-    // then left as it was.
+    // REG_EXPAND_SZ returned unexpanded) that fits the mailbox's text limit
+    // is read; a longer one or one of another type counts as no text, and
+    // strValue is then left as it was.
     BOOL ReadString(LPCSTR pszKey, LPCSTR pszName, CString& strValue);
     BOOL WriteString(LPCSTR pszKey, LPCSTR pszName, LPCSTR pszValue);
 

@@ -2,6 +2,7 @@
 #include "receiver/CReceiver.h"
 
 #include "cmdline/ParseCmdLine.h"
+#include "instance/HeartbeatTable.h"
 
 #include <stdio.h>
 
@@ -56,7 +57,7 @@ int CReceiver::Run(LPCSTR pszJob)
     if (m_evStop.m_hObject == NULL)
         return 1;
     m_evStop.ResetEvent();
-    if (!m_heartbeat.Start(CHeartbeat::GetCategory(m_nDeviceType), m_nDeviceIndex))
+    if (!m_heartbeat.Start(HeartbeatTable::GetCategory(m_nDeviceType), m_nDeviceIndex))
     {
         Print("receiver: cannot open the heartbeat table");
         return 1;
@@ -179,9 +180,7 @@ void CReceiver::StopReader()
 {
     if (m_starter.m_pThread == NULL)
         return;
-    m_reader.m_bStop = TRUE;
-    ::SetEvent(m_reader.m_pRegistryChangeEvent->m_hObject);
-    m_reader.Stop(READER_STOP_TIMEOUT);
+    m_reader.StopReader(READER_STOP_TIMEOUT);
     m_starter.Release(READER_STOP_TIMEOUT);
     g_RegistryCallback = NULL;
     s_pReceiver = NULL;

@@ -7,7 +7,7 @@
 #include "afx/afxmt.h"
 #include "cmdline/CCmdLineParams.h"
 #include "mailbox/CWorkerStarter.h"
-#include "receiver/CHeartbeat.h"
+#include "instance/CHeartbeat.h"
 #include "receiver/CJobReader.h"
 
 #include <vector>

@@ -123,6 +123,14 @@ TEST_F(DeliveryTest, OccupiedSlotsArePassedOverAndOnlyAFullMailboxReusesAConsume
     EXPECT_FALSE(bFound);
     EXPECT_EQ("full", ReadSlot(20));
     EXPECT_EQ(strOther, ReadSlot(2));
+
+    // A lock left held by a run that died: the scan goes ahead after its
+    // wait, but without the lock a reader may be deleting a consumed slot
+    // right then, so none is written over.
+    WriteSlot(7, "xxx");
+    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", REG_DWORD, "\1\0\0\0", 4));
+    EXPECT_EQ(2u, Deliver(Job("010102", "_SEL", "C:\\Rec\\fifth.ts")).m_dwExitCode);
+    EXPECT_EQ("xxx", ReadSlot(7));
     EXPECT_FALSE(AppStarted());
 }
 

@@ -513,6 +513,23 @@ TEST_F(MailboxReaderTest, KeyThatCanNeitherBeOpenedNorCreatedIsReported)
     EXPECT_TRUE(reader.m_hRegKey == NULL);
 }
 
+TEST_F(MailboxReaderTest, ReaderWithoutAKeyWaitsForItsOwnerInsteadOfGoingRound)
+{
+    CDebugOutputRecorder recorder;
+    CWorkerStarter starter;
+    CTestReader reader;
+    reader.m_strRegistryKey = CString('a', 300);
+    ASSERT_TRUE(starter.Start(&reader, reader.m_pRegistryChangeEvent));
+    ASSERT_TRUE(WaitForCount(recorder, CYCLE, 1));
+    // With its pauses shortened to a millisecond, a loop going round again
+    // would pass its cycle text hundreds of times in this while.
+    Sleep(500);
+    EXPECT_EQ(1u, Count(recorder.Texts(), CYCLE));
+    reader.StopReader(3000);    // woken, it may end before the stop waits for it
+    EXPECT_EQ(0u, ExitCodeAfterEnd(starter.m_pThread->m_hThread));
+    EXPECT_EQ(CLOSED, recorder.Texts().back());
+}
+
 TEST_F(MailboxReaderTest, StartedReaderDrainsWhatWaitsThenWakesOnEachLaterChange)
 {
     WriteSlot("1", Job(1));
