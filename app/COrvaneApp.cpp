@@ -2,6 +2,8 @@
 // power commands and timer commands.
 #include "app/COrvaneApp.h"
 
+#include <string.h>
+
 #include "afx/afxmt.h"
 #include "app/CDeliveryResult.h"
 #include "app/CPowerApi.h"
@@ -70,7 +72,9 @@ void COrvaneApp::DispatchCmdLine(LPCSTR pszText, int nLength)
 
     CTokenizer tokens(szCopy, ';');
     const char* pszFirst = tokens.Next();
-    if (pszFirst == NULL || lstrcmpA(pszFirst, "-E") != 0)
+    // Byte for byte: a locale comparison ignores characters of no sorting
+    // weight and would take "\xAD-E" (a soft hyphen first) for "-E".
+    if (pszFirst == NULL || strcmp(pszFirst, "-E") != 0)
     {
         StartCmdlineProcess(pszText, nLength);
         return;

@@ -183,6 +183,11 @@ TEST_F(DispatchTest, OtherTextsGoUnchangedToTimerDelivery)
     m_app.m_routes.clear();
     EXPECT_EQ(List({ "timer -E3" }), Run("-E3"));
     m_app.m_routes.clear();
+    // A soft hyphen has no sorting weight, but it is no "-E".
+    EXPECT_EQ(List({ "timer \xAD-E;3" }), Run("\xAD-E;3"));
+    m_app.m_routes.clear();
+    EXPECT_EQ(List({ "timer -E\xAD;7" }), Run("-E\xAD;7"));
+    m_app.m_routes.clear();
 
     // The whole text goes on, also beyond the 259 characters looked at.
     const std::string strLong = "\"C:\\tv.exe\";010102;" + std::string(1000, 'k');
