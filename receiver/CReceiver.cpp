@@ -2,6 +2,7 @@
 #include "receiver/CReceiver.h"
 
 #include "cmdline/ParseCmdLine.h"
+#include "cmdline/ProductCode.h"
 #include "instance/HeartbeatTable.h"
 
 #include <stdio.h>
@@ -159,7 +160,7 @@ void CReceiver::Print(const CString& strLine)
 BOOL CReceiver::StartReader()
 {
     CString strKey;
-    if (!CCmdLineProcess::GetRegistryKey("_SEL", strKey))
+    if (!CCmdLineProcess::GetRegistryKey(ProductCode::SUPPORTED, strKey))
         return FALSE;
     CEvent* pEvent = new CEvent(FALSE, TRUE);
     if (pEvent->m_hObject == NULL)
