@@ -8,6 +8,7 @@
 #include "app/CDeliveryResult.h"
 #include "app/CPowerApi.h"
 #include "cmdline/CCmdLineParams.h"
+#include "cmdline/ProductCode.h"
 #include "cmdline/CTokenizer.h"
 #include "cmdline/ParseCmdLine.h"
 #include "cmdline/StrToInt32.h"
@@ -52,6 +53,7 @@ BOOL COrvaneApp::InitInstance()
 
 int COrvaneApp::ExitInstance()
 {
+    m_record.Write(m_nExitCode);
     return m_nExitCode;
 }
 
@@ -62,6 +64,7 @@ void COrvaneApp::DispatchCmdLine(LPCSTR pszText, int nLength)
     if (pszText == NULL || nLength <= 0)
     {
         LogSilent("Tickward: Invalid CmdLine!");
+        m_record.Note("unusable: no command text");
         SetExitCode(exitUnusable);
         return;
     }
@@ -83,6 +86,8 @@ void COrvaneApp::DispatchCmdLine(LPCSTR pszText, int nLength)
     const char* pszCode = tokens.Next();
     if (pszCode == NULL)
     {
+        m_record.SetAsked("power -E");
+        m_record.Note("unusable: no power code");
         LogSilent("Tickward: Invalid Argument!");
         SetExitCode(exitUnusable);
         return;
@@ -92,6 +97,9 @@ void COrvaneApp::DispatchCmdLine(LPCSTR pszText, int nLength)
 
 void COrvaneApp::ExecuteCommand(int nCode)
 {
+    CString strAsked;
+    strAsked.Format("power -E;%d", nCode);
+    m_record.SetAsked(strAsked);
     switch (nCode)
     {
     case 2:
@@ -105,6 +113,7 @@ void COrvaneApp::ExecuteCommand(int nCode)
         break;
     default:
         LogError("Tickward: ExecuteCommand Error.");
+        m_record.Note("unusable: unknown power code");
         SetExitCode(exitUnusable);
         break;
     }
@@ -120,15 +129,24 @@ void COrvaneApp::StartCmdlineProcess(LPCSTR pszText, int nLength)
     if (pszText == NULL || nLength <= 0)
         return;
 
+    // The text itself may hold the key: the journal gets its length only.
+    CString strAsked;
+    strAsked.Format("timer command of %d characters", nLength);
+    m_record.SetAsked(strAsked);
     CInstanceCheck check;
     if (!StoreCmdLine(pszText, nLength))
+    {
+        m_record.Note("unusable: too long");
         return;
+    }
     CCmdLineParams params;
     if (!ParseCmdLine(m_szCmdLine, &params, TRUE, FALSE))
     {
         Trace("Tickward::StartCmdlineProcess() ParseCmdLine() failed!");
+        m_record.Note("unusable: does not parse");
         return;
     }
+    m_record.SetAsked("timer " + params.Describe());
 
     CDeliveryResult result;
     if (!PostSerialised(params, check, result))
@@ -137,6 +155,7 @@ void COrvaneApp::StartCmdlineProcess(LPCSTR pszText, int nLength)
         return;
     }
     const BOOL bStarted = !result.m_bAlive && StartApplication(params.m_strAppPath, result.m_strCmdLine);
+    NoteLaunch(result, bStarted);
     SetExitCode(result.m_bPosted || bStarted ? exitDone : exitNotDelivered);
 }
 
@@ -177,6 +196,7 @@ BOOL COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check,
     if (!check.Init(params.m_strProduct))
     {
         Trace("Tickward::StartCmdlineProcess() InstanceCheck Init() failed!");
+        NoteRefusedProduct(params.m_strProduct);
         return FALSE;
     }
     const int nIndex = params.GetDeviceIndex(0);
@@ -184,6 +204,7 @@ BOOL COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check,
     if (nIndex < 0 || nType < 0)
     {
         Trace("Tickward::StartCmdlineProcess() Invalid Device Type+Index");
+        m_record.Note("unusable: invalid device");
         return FALSE;
     }
     if (!check.CheckInstance(HeartbeatTable::GetCategory(nType), nIndex, result.m_bAlive))
@@ -191,21 +212,60 @@ BOOL COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check,
         Trace("Tickward::StartCmdlineProcess() CheckInstance() failed!");
         // An index the table has no counter for is a wrong command; anything
         // else is a failed liveness test.
-        if (HeartbeatTable::IsValidIndex(nIndex))
+        const BOOL bKnownIndex = HeartbeatTable::IsValidIndex(nIndex);
+        m_record.Note(bKnownIndex ? "liveness test failed" : "unusable: device index beyond the table");
+        if (bKnownIndex)
             result.m_nExitCode = exitNotDelivered;
         return FALSE;
     }
+    m_record.Note(result.m_bAlive ? "alive" : "not alive");
     CString strKey;
     if (!CCmdLineProcess::GetRegistryKey(params.m_strProduct, strKey))
     {
         Trace("Tickward::StartCmdlineProcess() GetRegistryKey() fail!");
+        m_record.Note("no mailbox key");
         result.m_nExitCode = exitNotDelivered;
         return FALSE;
     }
     BuildRegistryCmdLine(&params, result.m_strCmdLine);
     CMailboxWriter writer;
     result.m_bPosted = writer.Post(strKey, result.m_strCmdLine);
+    NotePost(writer);
     return TRUE;
+}
+
+void COrvaneApp::NoteRefusedProduct(LPCSTR pszProduct)
+{
+    m_record.Note(ProductCode::Classify(pszProduct) == ProductCode::classWithoutMailbox
+                      ? "unusable: product without a mailbox"
+                      : "unusable: unknown product");
+}
+
+void COrvaneApp::NotePost(const CMailboxWriter& writer)
+{
+    switch (writer.m_nResult)
+    {
+    case CMailboxWriter::resultWritten:
+        m_record.Note("slot " + writer.m_strSlot);
+        break;
+    case CMailboxWriter::resultTooLong:
+        m_record.Note("no slot: too long for the mailbox");
+        break;
+    case CMailboxWriter::resultFull:
+        m_record.Note("no slot: mailbox full");
+        break;
+    default:
+        m_record.Note("no slot: write failed");
+        break;
+    }
+}
+
+void COrvaneApp::NoteLaunch(const CDeliveryResult& result, BOOL bStarted)
+{
+    if (result.m_bAlive)
+        m_record.Note("not started");
+    else
+        m_record.Note(bStarted ? "started" : "start failed");
 }
 
 // The path is quoted: unquoted, a path with blanks lets the system try a
@@ -278,6 +338,7 @@ void COrvaneApp::EnableShutdownPrivilege()
 void COrvaneApp::DoStandby()
 {
     LogDebug("## STANDBY ##");
+    WriteRequestToJournal("standby requested");
     if (IsWindowsNT())
         EnableShutdownPrivilege();
     m_pPowerApi->SetSystemPowerState(TRUE, FALSE);
@@ -286,6 +347,7 @@ void COrvaneApp::DoStandby()
 void COrvaneApp::DoShutdown()
 {
     LogDebug("## SHUTDOWN ##");
+    WriteRequestToJournal("shutdown requested");
     if (IsWindowsNT())
     {
         EnableShutdownPrivilege();
@@ -301,6 +363,7 @@ void COrvaneApp::DoShutdown()
 void COrvaneApp::DoHibernate()
 {
     LogDebug("## HIBERNATE ##");
+    WriteRequestToJournal("hibernate requested");
     if (IsWindowsNT())
     {
         EnableShutdownPrivilege();
@@ -310,6 +373,13 @@ void COrvaneApp::DoHibernate()
     {
         m_pPowerApi->SetSystemPowerState(TRUE, FALSE);
     }
+}
+
+// The machine may be gone once the request is made: its line goes first.
+void COrvaneApp::WriteRequestToJournal(LPCSTR pszRequest)
+{
+    m_record.Note(pszRequest);
+    m_record.Write(m_nExitCode);
 }
 
 CPowerApi* COrvaneApp::SetPowerApi(CPowerApi* pPowerApi)

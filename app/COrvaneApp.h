@@ -11,10 +11,12 @@
 #define APP_CORVANEAPP_H
 
 #include "afx/afxwin.h"
+#include "app/CRunRecord.h"
 
 class CCmdLineParams;
 class CDeliveryResult;
 class CInstanceCheck;
+class CMailboxWriter;
 class CPowerApi;
 
 class COrvaneApp : public CWinApp
@@ -71,9 +73,14 @@ private:
     BOOL PostSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
     BOOL PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
     BOOL StartApplication(const CString& strAppPath, const CString& strCmdLine);
+    void NoteRefusedProduct(LPCSTR pszProduct);
+    void NotePost(const CMailboxWriter& writer);
+    void NoteLaunch(const CDeliveryResult& result, BOOL bStarted);
+    void WriteRequestToJournal(LPCSTR pszRequest);
 
     int m_nExitCode;
     CPowerApi* m_pPowerApi;
+    CRunRecord m_record;    // the run's line in the journal
 };
 
 #endif // APP_CORVANEAPP_H

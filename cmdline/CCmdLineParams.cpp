@@ -47,6 +47,15 @@ int CCmdLineParams::GetDeviceIndex(int nEntry)
     return GetDevicePair(nEntry, 4);
 }
 
+CString CCmdLineParams::Describe()
+{
+    GetDeviceCount();   // trims the device list
+    CString strText;
+    strText.Format("P: %s, devices %s, File: \"%s\", Key: %d characters", static_cast<const char*>(m_strProduct),
+                   static_cast<const char*>(m_strDevices), static_cast<const char*>(m_strFile), m_strKey.GetLength());
+    return strText;
+}
+
 // Implementation
 
 int CCmdLineParams::GetDevicePair(int nEntry, int nOffset)

@@ -23,6 +23,9 @@ public:
     int GetDeviceCount();
     int GetDeviceType(int nEntry);
     int GetDeviceIndex(int nEntry);
+    // The job for an operator's eyes: product, devices and file, and of the
+    // key only its length, since such texts are kept for months.
+    CString Describe();
 
     int m_nD;               // after "D:"
     CString m_strProduct;   // after "P:", e.g. "_SEL"

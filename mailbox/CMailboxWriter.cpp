@@ -6,6 +6,7 @@
 #include "mailbox/MailboxLayout.h"
 
 CMailboxWriter::CMailboxWriter()
+    : m_nResult(resultNone)
 {
 }
 
@@ -15,6 +16,8 @@ CMailboxWriter::~CMailboxWriter()
 
 BOOL CMailboxWriter::Post(const CString& strKey, const CString& strCmdLine)
 {
+    m_strSlot.Empty();
+    m_nResult = resultTooLong;
     // A job a reader cannot read whole could never be taken, and the next
     // writer would see its slot as free and overwrite it.
     if (static_cast<DWORD>(strCmdLine.GetLength()) >= MailboxLayout::TEXT_LIMIT)
@@ -28,14 +31,17 @@ BOOL CMailboxWriter::Post(const CString& strKey, const CString& strCmdLine)
     // writer that died must not block the mailbox.
     const BOOL bLocked = reg.LockKey(strKey, TRUE);
     CString strName;
-    BOOL bWritten = FALSE;
+    m_nResult = resultFull;
     if (FindFreeSlot(reg, strKey, bLocked, strName))
     {
         Trace("Write new CmdLine: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strCmdLine));
-        bWritten = reg.WriteString(strKey, strName, strCmdLine);
+        m_nResult = reg.WriteString(strKey, strName, strCmdLine) ? resultWritten : resultWriteFailed;
     }
     reg.UnlockKey(strKey, TRUE);
-    return bWritten;
+    if (m_nResult != resultWritten)
+        return FALSE;
+    m_strSlot = strName;
+    return TRUE;
 }
 
 // The first slot that cannot be read is free. Failing that, a slot marked

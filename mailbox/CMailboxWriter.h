@@ -16,6 +16,16 @@ class CRegistry;
 class CMailboxWriter
 {
 public:
+    // How the last Post ended.
+    enum Result
+    {
+        resultNone,         // nothing posted yet
+        resultWritten,      // in slot m_strSlot
+        resultTooLong,      // longer than a reader can read
+        resultFull,         // no free slot, and none that may be written over
+        resultWriteFailed   // the registry refused the write
+    };
+
 // Constructors
     CMailboxWriter();
     virtual ~CMailboxWriter();
@@ -24,6 +34,10 @@ public:
     // TRUE when strCmdLine, a job in mailbox form, was written into a slot
     // of the mailbox under strKey.
     BOOL Post(const CString& strKey, const CString& strCmdLine);
+
+// Attributes
+    int m_nResult;          // a Result
+    CString m_strSlot;      // the slot the job went to, when it was written
 
 // Implementation
 private:

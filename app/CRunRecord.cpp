@@ -1,0 +1,37 @@
+// CRunRecord.cpp - what one run of Tickward was asked and what it did.
+#include "app/CRunRecord.h"
+
+#include "log/CRunJournal.h"
+
+CRunRecord::CRunRecord()
+    : m_strAsked("nothing"), m_bWritten(FALSE)
+{
+}
+
+CRunRecord::~CRunRecord()
+{
+}
+
+void CRunRecord::SetAsked(const CString& strAsked)
+{
+    m_strAsked = strAsked;
+}
+
+void CRunRecord::Note(const CString& strFact)
+{
+    if (!m_strFacts.IsEmpty())
+        m_strFacts += ", ";
+    m_strFacts += strFact;
+}
+
+void CRunRecord::Write(int nExitCode)
+{
+    if (m_bWritten)
+        return;
+    m_bWritten = TRUE;
+    CString strEntry;
+    strEntry.Format("%s | %s | exit %d", static_cast<LPCSTR>(m_strAsked),
+                    m_strFacts.IsEmpty() ? "-" : static_cast<LPCSTR>(m_strFacts), nExitCode);
+    CRunJournal journal;
+    journal.Append(strEntry);
+}

@@ -1,0 +1,138 @@
+// CRunJournal.cpp - the journal of Tickward's runs.
+#include "log/CRunJournal.h"
+
+#include "afx/afxmt.h"
+#include "log/Log.h"
+
+namespace
+{
+const char FOLDER_NAME[] = "\\Tickward";
+const char FILE_NAME[] = "\\journal.log";
+const char ROTATED_NAME[] = "\\journal.1.log";
+// Taken by every writer around the size check, the rotation and the write.
+const char MUTEX_NAME[] = "TickwardJournal";
+
+const int CSIDL_LOCAL_APPDATA_ID = 0x001c;
+typedef HRESULT (WINAPI *PFN_SHGETFOLDERPATHA)(HWND hwnd, int nFolder, HANDLE hToken, DWORD dwFlags,
+                                               LPSTR pszPath);
+
+// Windows before Vista sets no LOCALAPPDATA variable; the shell knows the
+// folder there. It is loaded only then: every run would pay for it.
+BOOL GetShellLocalAppData(char* pszPath)
+{
+    HMODULE hShell = ::LoadLibraryA("shell32.dll");
+    if (hShell == NULL)
+        return FALSE;
+    PFN_SHGETFOLDERPATHA pfnGetFolderPath = reinterpret_cast<PFN_SHGETFOLDERPATHA>(
+        reinterpret_cast<void*>(::GetProcAddress(hShell, "SHGetFolderPathA")));
+    const BOOL bFound = pfnGetFolderPath != NULL
+                        && SUCCEEDED(pfnGetFolderPath(NULL, CSIDL_LOCAL_APPDATA_ID, NULL, 0, pszPath));
+    ::FreeLibrary(hShell);
+    return bFound;
+}
+}
+
+CRunJournal::CRunJournal()
+{
+}
+
+CRunJournal::~CRunJournal()
+{
+}
+
+BOOL CRunJournal::GetFolder(CString& strFolder)
+{
+    char szBase[MAX_PATH];
+    ZeroMemory(szBase, sizeof(szBase));
+    const DWORD dwLength = ::GetEnvironmentVariableA("LOCALAPPDATA", szBase, MAX_PATH);
+    if ((dwLength == 0 || dwLength >= MAX_PATH) && !GetShellLocalAppData(szBase))
+        return FALSE;
+    strFolder = CString(szBase) + FOLDER_NAME;
+    return TRUE;
+}
+
+BOOL CRunJournal::GetPath(CString& strPath)
+{
+    if (!GetFolder(strPath))
+        return FALSE;
+    strPath += FILE_NAME;
+    return TRUE;
+}
+
+BOOL CRunJournal::GetRotatedPath(CString& strPath)
+{
+    if (!GetFolder(strPath))
+        return FALSE;
+    strPath += ROTATED_NAME;
+    return TRUE;
+}
+
+BOOL CRunJournal::Append(const CString& strEntry)
+{
+    CString strFolder;
+    if (!GetFolder(strFolder))
+        return Report("%LOCALAPPDATA%", ERROR_PATH_NOT_FOUND);
+    const CString strPath = strFolder + FILE_NAME;
+    // An existing folder is fine; a file of that name fails the write below.
+    if (!::CreateDirectoryA(strFolder, NULL) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        return Report(strFolder, ::GetLastError());
+
+    const CString strLine = FormatLine(strEntry);
+    CMutex mutex(FALSE, MUTEX_NAME);
+    // Without the mutex the line is still written whole, by one appending
+    // write; only a rotation at that moment could then lose it.
+    const BOOL bHeld = mutex.Lock(LOCK_TIMEOUT);
+    RotateIfFull(strPath, strFolder + ROTATED_NAME, strLine.GetLength());
+    const DWORD dwError = WriteLine(strPath, strLine);
+    if (bHeld)
+        mutex.Unlock();
+    return dwError == ERROR_SUCCESS || Report(strPath, dwError);
+}
+
+DWORD CRunJournal::WriteLine(const CString& strPath, const CString& strLine)
+{
+    // FILE_SHARE_DELETE lets the next writer rotate the journal while a
+    // reader has it open.
+    HANDLE hFile = ::CreateFileA(strPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return ::GetLastError();
+    DWORD dwWritten = 0;
+    DWORD dwError = ERROR_SUCCESS;
+    if (!::WriteFile(hFile, static_cast<LPCSTR>(strLine), strLine.GetLength(), &dwWritten, NULL))
+        dwError = ::GetLastError();
+    else if (dwWritten != static_cast<DWORD>(strLine.GetLength()))
+        dwError = ERROR_DISK_FULL;
+    ::CloseHandle(hFile);
+    return dwError;
+}
+
+// A failed rotation is no reason to lose the line: it then goes on the end
+// of the full journal, and the next run tries again.
+void CRunJournal::RotateIfFull(const CString& strPath, const CString& strRotated, int nNextLength)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ZeroMemory(&data, sizeof(data));
+    if (!::GetFileAttributesExA(strPath, GetFileExInfoStandard, &data))
+        return;
+    if (data.nFileSizeHigh == 0 && data.nFileSizeLow + static_cast<DWORD>(nNextLength) <= MAX_SIZE)
+        return;
+    ::MoveFileExA(strPath, strRotated, MOVEFILE_REPLACE_EXISTING);
+}
+
+CString CRunJournal::FormatLine(const CString& strEntry)
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    CString strLine;
+    strLine.Format("%04u-%02u-%02u %02u:%02u:%02u.%03u pid %lu %s\r\n", now.wYear, now.wMonth, now.wDay,
+                   now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, ::GetCurrentProcessId(),
+                   static_cast<LPCSTR>(strEntry));
+    return strLine;
+}
+
+BOOL CRunJournal::Report(const CString& strPath, DWORD dwError)
+{
+    LogDebug("Tickward: journal not written: %s (error %lu)", static_cast<LPCSTR>(strPath), dwError);
+    return FALSE;
+}

@@ -1,0 +1,54 @@
+// CRunJournal.h - the journal of Tickward's runs.
+//
+// Holds: CRunJournal. Every run of tickward.exe appends one line to
+// "Tickward\journal.log" in the user's local application data folder, so
+// that an operator can still see weeks later what each run was asked and
+// what it did. Each line is written with one write on a file opened for
+// appending, under a named mutex that every writer takes, so lines of runs
+// at the same moment never mix. Past MAX_SIZE the journal becomes
+// "journal.1.log" (replacing an older one) and a new one begins.
+#ifndef LOG_CRUNJOURNAL_H
+#define LOG_CRUNJOURNAL_H
+
+#include <windows.h>
+
+#include "afx/CString.h"
+
+class CRunJournal
+{
+public:
+    enum
+    {
+        MAX_SIZE = 1024 * 1024,     // bytes of a journal before it is rotated
+        LOCK_TIMEOUT = 5000         // ms; a writer that hangs holds up no run for longer
+    };
+
+// Constructors
+    CRunJournal();
+    virtual ~CRunJournal();
+
+// Operations
+    // The journal's folder, file and rotated file. FALSE when Windows gives
+    // no local application data folder.
+    static BOOL GetFolder(CString& strFolder);
+    static BOOL GetPath(CString& strPath);
+    static BOOL GetRotatedPath(CString& strPath);
+
+    // Appends strEntry, after the local time to the millisecond and the
+    // process id, as one line. FALSE when it could not; the debugger output
+    // then says why. Nothing else of the run depends on it.
+    BOOL Append(const CString& strEntry);
+
+// Implementation
+private:
+    // ERROR_SUCCESS, or why the line is not in the journal.
+    static DWORD WriteLine(const CString& strPath, const CString& strLine);
+    static void RotateIfFull(const CString& strPath, const CString& strRotated, int nNextLength);
+    static CString FormatLine(const CString& strEntry);
+    static BOOL Report(const CString& strPath, DWORD dwError);
+
+    CRunJournal(const CRunJournal&);
+    CRunJournal& operator=(const CRunJournal&);
+};
+
+#endif // LOG_CRUNJOURNAL_H

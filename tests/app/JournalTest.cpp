@@ -1,0 +1,145 @@
+// JournalTest.cpp - the run journal as operators read it: real tickward.exe
+// runs, each test with a local application data folder of its own.
+#include "tests/support/CHeartbeatRun.h"
+#include "tests/support/CLocalAppData.h"
+#include "tests/support/MailboxSupport.h"
+#include "tests/support/TestSupport.h"
+#include "tools/dbgrun/CDebuggeeRun.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+const char KEY[] = "Sesame42";
+const size_t JOURNAL_BOUND = 1024 * 1024;
+
+std::vector<std::string> Lines(const std::string& strText)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(strText);
+    std::string strLine;
+    while (std::getline(stream, strLine))
+        lines.push_back(strLine);
+    return lines;
+}
+
+// The text between strBefore and strAfter in strLine, "" when not there.
+std::string Between(const std::string& strLine, const std::string& strBefore, const std::string& strAfter)
+{
+    const size_t nStart = strLine.find(strBefore);
+    if (nStart == std::string::npos)
+        return "";
+    const size_t nFrom = nStart + strBefore.size();
+    const size_t nEnd = strLine.find(strAfter, nFrom);
+    return nEnd == std::string::npos ? "" : strLine.substr(nFrom, nEnd - nFrom);
+}
+
+class JournalTest : public ::testing::Test
+{
+protected:
+    JournalTest() : m_appData(BinPath("journal ") + ::testing::UnitTest::GetInstance()->current_test_info()->name())
+    {
+    }
+    virtual void SetUp() { SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY); }
+    virtual void TearDown() { SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY); }
+
+    // A job for device 1/2 with a key, its file told by nRun.
+    static std::string Job(int nRun)
+    {
+        std::string strJob = TimerJob(BinPath("no such app.exe"), "010102", "_SEL",
+                                      "C:\\Rec\\run" + std::to_string(nRun) + ".ts");
+        return strJob.replace(strJob.find("Key: ;"), 6, std::string("Key: ") + KEY + ";");
+    }
+    static std::string Tickward() { return Quoted(BinPath("tickward.exe")) + " "; }
+
+    CLocalAppData m_appData;
+};
+}
+
+TEST_F(JournalTest, TwentyRunsAtOnceWriteTwentyWholeLinesEachWithItsOwnOutcome)
+{
+    CHeartbeatRun heartbeat(1, 2);
+    ASSERT_TRUE(heartbeat.m_bStarted);
+    std::vector<HANDLE> runs;
+    for (int nRun = 0; nRun < 20; ++nRun)
+        runs.push_back(StartProcess(Tickward() + Job(nRun)));
+    std::map<std::string, DWORD> exitCodes;     // by process id
+    for (size_t i = 0; i < runs.size(); ++i)
+    {
+        ASSERT_TRUE(runs[i] != NULL);
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(runs[i], 120000));
+        DWORD dwExitCode = 0;
+        GetExitCodeProcess(runs[i], &dwExitCode);
+        exitCodes[std::to_string(GetProcessId(runs[i]))] = dwExitCode;
+        CloseHandle(runs[i]);
+    }
+
+    const std::string strJournal = ReadFileText(m_appData.JournalPath());
+    const std::vector<std::string> lines = Lines(strJournal);
+    ASSERT_EQ(20u, lines.size()) << strJournal;
+    std::set<std::string> slots;
+    for (const std::string& strLine : lines)
+    {
+        ASSERT_EQ('\r', strLine.back()) << strLine;     // whole lines, nothing between them
+        const std::string strPid = Between(strLine, " pid ", " ");
+        ASSERT_EQ(1u, exitCodes.count(strPid)) << strLine;
+        EXPECT_EQ("exit " + std::to_string(exitCodes[strPid]) + "\r", strLine.substr(strLine.rfind('|') + 2));
+        const std::string strFile = Between(strLine, "File: \"", "\"");
+        const std::string strSlot = Between(strLine, "alive, slot ", ",");
+        EXPECT_NE(std::string::npos, ReadSlot(atoi(strSlot.c_str())).find(strFile)) << strLine;
+        slots.insert(strSlot);
+        EXPECT_NE(std::string::npos, strLine.find("Key: 8 characters")) << strLine;
+    }
+    EXPECT_EQ(20u, slots.size());
+    EXPECT_EQ(std::string::npos, strJournal.find(KEY));
+}
+
+TEST_F(JournalTest, RotationKeepsEveryLine)
+{
+    // A journal so near its bound that no further line fits, and an older
+    // part that the rotation replaces.
+    CreateDirectoryA(m_appData.TickwardFolder().c_str(), NULL);
+    std::string strOld;
+    while (strOld.size() < JOURNAL_BOUND - 20)
+        strOld += "old line " + std::to_string(strOld.size()) + "\r\n";
+    HANDLE hFile = CreateFileA(m_appData.JournalPath().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD dwWritten = 0;
+    WriteFile(hFile, strOld.data(), static_cast<DWORD>(strOld.size()), &dwWritten, NULL);
+    CloseHandle(hFile);
+    hFile = CreateFileA(m_appData.RotatedPath().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    CloseHandle(hFile);
+
+    for (int nRun = 0; nRun < 3; ++nRun)
+    {
+        CDebuggeeRun run;
+        ASSERT_TRUE(run.Run(Tickward() + "-E;" + std::to_string(7 + nRun)));
+    }
+    EXPECT_TRUE(strOld == ReadFileText(m_appData.RotatedPath()));    // a megabyte: no diff printed
+    const std::vector<std::string> lines = Lines(ReadFileText(m_appData.JournalPath()));
+    ASSERT_EQ(3u, lines.size());
+    for (int nRun = 0; nRun < 3; ++nRun)
+        EXPECT_NE(std::string::npos, lines[nRun].find("power -E;" + std::to_string(7 + nRun))) << lines[nRun];
+}
+
+TEST_F(JournalTest, UnwritableJournalChangesNothingOfTheDelivery)
+{
+    // A file where the journal's folder belongs.
+    HANDLE hFile = CreateFileA(m_appData.TickwardFolder().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_TRUE(hFile != INVALID_HANDLE_VALUE);
+    CloseHandle(hFile);
+    CHeartbeatRun heartbeat(1, 2);
+    CDebuggeeRun run;
+    ASSERT_TRUE(run.Run(Tickward() + Job(1)));
+    EXPECT_EQ(0u, run.m_dwExitCode);
+    EXPECT_NE(std::string::npos, ReadSlot(1).find("run1.ts"));
+    const std::vector<std::string> expected = {
+        "\nTickward: journal not written: " + m_appData.JournalPath() + " (error 3)\t" };
+    EXPECT_EQ(expected, run.m_outputs);
+}
