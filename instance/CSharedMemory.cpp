@@ -119,6 +119,37 @@ int CSharedMemory::Create(DWORD dwSize, LPCSTR pszName)
     return 1;
 }
 
+int CSharedMemory::Open(DWORD dwSize, LPCSTR pszName)
+{
+    if (m_hMapping != NULL || pszName == NULL || lstrlenA(pszName) > MAX_NAME_LENGTH)
+        return 0;
+    char szObjectName[NAME_BUFFER_SIZE];
+    AssembleName(szObjectName, FILE_PREFIX, pszName);
+    HANDLE hMapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, szObjectName);
+    if (hMapping == NULL)
+        return 0;
+    void* pView = ::MapViewOfFile(hMapping, FILE_MAP_READ, 0, 0, 0);
+    // The block's maker made its mutex before anyone could see the block,
+    // so this opens that mutex.
+    AssembleName(szObjectName, MUTEX_PREFIX, pszName);
+    CMutex* pMutex = pView != NULL ? new (std::nothrow) CMutex(FALSE, szObjectName, NULL) : NULL;
+    if (pMutex == NULL || pMutex->m_hObject == NULL)
+    {
+        delete pMutex;
+        if (pView != NULL)
+            ::UnmapViewOfFile(pView);
+        ::CloseHandle(hMapping);
+        return 0;
+    }
+    m_dwSize = dwSize;
+    m_strName = pszName;
+    m_pMutex = pMutex;
+    m_hMapping = hMapping;
+    m_pView = pView;
+    m_bCreated = FALSE;
+    return 1;
+}
+
 int CSharedMemory::Delete()
 {
     if (m_hMapping == NULL)
@@ -191,7 +222,9 @@ DWORD CSharedMemory::GetValidSize() const
             break;
         const ULONG_PTR uRegionEnd = reinterpret_cast<ULONG_PTR>(info.BaseAddress) + info.RegionSize;
         // A region is alike throughout, so its first byte speaks for all.
-        if (uRegionEnd <= uEnd || !AfxIsValidAddress(reinterpret_cast<LPCVOID>(uEnd), 1, TRUE))
+        // Readable is enough: a view made for writing is writable wherever
+        // it is readable, and one opened for reading is never written.
+        if (uRegionEnd <= uEnd || !AfxIsValidAddress(reinterpret_cast<LPCVOID>(uEnd), 1, FALSE))
             break;
         uEnd = uRegionEnd;
     }

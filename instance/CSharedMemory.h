@@ -24,6 +24,10 @@ public:
     // 1 when the block is mapped and its mutex is in hand (not held), else 0.
     // A null name makes a fresh GUID name that no other process knows.
     int Create(DWORD dwSize, LPCSTR pszName);
+    // Opens a block that another process made, for reading only, and makes
+    // no block: 1 when it is mapped; 0 when there is none (GetLastError then
+    // says ERROR_FILE_NOT_FOUND) or it cannot be mapped.
+    int Open(DWORD dwSize, LPCSTR pszName);
     // 1 when a block was given back; 0, with a message to the debugger
     // output, when there was no valid block (the object is then unchanged).
     int Delete();

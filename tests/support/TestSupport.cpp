@@ -80,6 +80,43 @@ std::string WaitForFileText(const std::string& strPath, const std::string& strPa
     return strText;
 }
 
+DWORD RunForOutput(const std::string& strCommandLine, std::string& strOutput, DWORD dwTimeout)
+{
+    char szFolder[MAX_PATH] = { 0 };
+    char szPath[MAX_PATH] = { 0 };
+    GetTempPathA(MAX_PATH, szFolder);
+    GetTempFileNameA(szFolder, "out", 0, szPath);
+    SECURITY_ATTRIBUTES inherit = { sizeof(inherit), NULL, TRUE };
+    HANDLE hOutput = CreateFileA(szPath, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+    std::vector<char> commandLine(strCommandLine.begin(), strCommandLine.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = hOutput;
+    startup.hStdError = hOutput;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof(process));
+    DWORD dwExitCode = 0xDEADBEEF;
+    if (hOutput != INVALID_HANDLE_VALUE
+        && CreateProcessA(NULL, &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process))
+    {
+        if (WaitForSingleObject(process.hProcess, dwTimeout) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &dwExitCode);
+        else
+            TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    if (hOutput != INVALID_HANDLE_VALUE)
+        CloseHandle(hOutput);
+    strOutput = ReadFileText(szPath);
+    DeleteFileA(szPath);
+    return dwExitCode;
+}
+
 HANDLE StartProcess(const std::string& strCommandLine)
 {
     std::vector<char> commandLine(strCommandLine.begin(), strCommandLine.end());

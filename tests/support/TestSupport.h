@@ -23,6 +23,11 @@ std::string ReadFileText(const std::string& strPath);
 std::string WaitForFileText(const std::string& strPath, const std::string& strPart = "\n",
                             DWORD dwTimeout = 5000);
 
+// Runs a console program to its end (at most dwTimeout ms, then it is
+// killed) with its standard output and error both going into strOutput.
+// Its exit code, or 0xDEADBEEF when it did not run to its end.
+DWORD RunForOutput(const std::string& strCommandLine, std::string& strOutput, DWORD dwTimeout = 30000);
+
 // Starts a command line without waiting for it; NULL when it cannot start.
 // The caller closes the process handle.
 HANDLE StartProcess(const std::string& strCommandLine);

@@ -1,0 +1,90 @@
+// StatusTest.cpp - twstatus shows the machine's state and changes nothing of
+// it: the real program against the real heartbeat table, mailbox and journal.
+#include "tests/support/CHeartbeatRun.h"
+#include "tests/support/CLocalAppData.h"
+#include "tests/support/MailboxSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <string>
+
+namespace
+{
+const char TABLE_NAME[] = "FILE_1474027C-7CB4-436a-9158-89850D76B319";
+
+class StatusTest : public ::testing::Test
+{
+protected:
+    StatusTest() : m_appData(BinPath("status ") + ::testing::UnitTest::GetInstance()->current_test_info()->name())
+    {
+    }
+    virtual void SetUp() { DeleteMailbox(); }
+    virtual void TearDown() { DeleteMailbox(); }
+
+    DWORD Status(std::string& strOutput) { return RunForOutput(Quoted(BinPath("twstatus.exe")), strOutput); }
+
+    static void ExpectShown(const std::string& strOutput, const std::string& strPart)
+    {
+        EXPECT_NE(std::string::npos, strOutput.find(strPart)) << "missing: " << strPart << "\n" << strOutput;
+    }
+
+    CLocalAppData m_appData;
+};
+}
+
+TEST_F(StatusTest, LiveReceiverPlantedMailboxAndJournalAreShownAsTheyAre)
+{
+    CreateDirectoryA(m_appData.TickwardFolder().c_str(), NULL);
+    std::string strJournal;
+    for (int nLine = 1; nLine <= 25; ++nLine)
+        strJournal += "run " + std::to_string(nLine) + "\r\n";
+    HANDLE hFile = CreateFileA(m_appData.JournalPath().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD dwWritten = 0;
+    WriteFile(hFile, strJournal.data(), static_cast<DWORD>(strJournal.size()), &dwWritten, NULL);
+    CloseHandle(hFile);
+    CHeartbeatRun heartbeat(1, 2);
+    ASSERT_TRUE(heartbeat.m_bStarted);
+    WriteSlot(1, MailboxJob());
+    WriteSlot(2, "xxx");
+    WriteRawValue("Lock", REG_DWORD, std::string("\1\0\0\0", 4));
+    const std::map<int, std::string> slots = ReadRawSlots();
+
+    std::string strOutput;
+    EXPECT_EQ(0u, Status(strOutput));
+    ExpectShown(strOutput, "  category 1, index 2 (device type 1)\r\n");
+    ExpectShown(strOutput, "  slot 1: job P: _SEL, devices 010102, File: \"C:\\Rec\\show.ts\", Key: 0 characters\r\n");
+    ExpectShown(strOutput, "  slot 2: consumed");
+    ExpectShown(strOutput, "  Lock: 1 - WARNING: the lock is held.");
+    // The journal's last twenty lines end the output.
+    const std::string strLast20 = strJournal.substr(strJournal.find("run 6\r\n"));
+    EXPECT_EQ(strLast20, strOutput.substr(strOutput.size() - strLast20.size()));
+    EXPECT_EQ(std::string::npos, strOutput.find("run 5\r\n"));
+
+    EXPECT_EQ(slots, ReadRawSlots());
+    EXPECT_EQ(1u, ReadLock());
+    EXPECT_EQ(strJournal, ReadFileText(m_appData.JournalPath()));
+}
+
+TEST_F(StatusTest, MachineWithoutTableMailboxOrJournalIsReportedAndNothingIsMade)
+{
+    std::string strOutput;
+    EXPECT_EQ(0u, Status(strOutput));
+    ExpectShown(strOutput, "  none: there is no heartbeat table, so no receiving application runs\r\n");
+    ExpectShown(strOutput, "  none yet: the first job makes it\r\n");
+    ExpectShown(strOutput, "  none yet: Tickward has not run\r\n");
+
+    HKEY hKey = NULL;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, KEY_READ, &hKey));
+    EXPECT_TRUE(OpenFileMappingA(FILE_MAP_READ, FALSE, TABLE_NAME) == NULL);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(m_appData.TickwardFolder().c_str()));
+
+    // A journal that is there but cannot be read: one line says so.
+    CreateDirectoryA(m_appData.TickwardFolder().c_str(), NULL);
+    CreateDirectoryA(m_appData.JournalPath().c_str(), NULL);
+    EXPECT_EQ(1u, Status(strOutput));
+    EXPECT_EQ("twstatus: cannot read the journal (error 5)\r\n",
+              strOutput.substr(strOutput.rfind('\n', strOutput.size() - 2) + 1));
+    RemoveDirectoryA(m_appData.JournalPath().c_str());
+}

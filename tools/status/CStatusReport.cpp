@@ -1,0 +1,246 @@
+// CStatusReport.cpp - the machine's state as Tickward's operator sees it.
+#include "tools/status/CStatusReport.h"
+
+#include <stdio.h>
+
+#include "cmdline/CCmdLineParams.h"
+#include "cmdline/ParseCmdLine.h"
+#include "cmdline/ProductCode.h"
+#include "instance/CSharedMemory.h"
+#include "instance/HeartbeatTable.h"
+#include "log/CRunJournal.h"
+#include "mailbox/MailboxLayout.h"
+
+#include <vector>
+
+namespace
+{
+// The table's counters, each read under the table's mutex.
+BOOL ReadCounters(CSharedMemory& table, std::vector<DWORD>& counters)
+{
+    const DWORD dwCount = table.GetValidSize() / sizeof(DWORD);
+    if (!table.Lock())
+        return FALSE;
+    const DWORD* pdwTable = static_cast<const DWORD*>(table.m_pView);
+    counters.assign(pdwTable, pdwTable + dwCount);
+    table.Unlock();
+    return TRUE;
+}
+
+// The end of a file that others append to: opened so that they can go on
+// writing and rotating it meanwhile.
+BOOL ReadTail(LPCSTR pszPath, DWORD dwMax, CString& strTail, DWORD& dwError)
+{
+    HANDLE hFile = ::CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+    {
+        dwError = ::GetLastError();
+        return FALSE;
+    }
+    const DWORD dwSize = ::GetFileSize(hFile, NULL);
+    const DWORD dwWanted = dwSize < dwMax ? dwSize : dwMax;
+    ::SetFilePointer(hFile, -static_cast<LONG>(dwWanted), NULL, FILE_END);
+    DWORD dwRead = 0;
+    const BOOL bRead = ::ReadFile(hFile, strTail.GetBuffer(static_cast<int>(dwWanted)), dwWanted, &dwRead, NULL);
+    dwError = bRead ? ERROR_SUCCESS : ::GetLastError();
+    strTail.ReleaseBuffer(bRead ? static_cast<int>(dwRead) : 0);
+    ::CloseHandle(hFile);
+    return bRead;
+}
+}
+
+CStatusReport::CStatusReport()
+{
+}
+
+CStatusReport::~CStatusReport()
+{
+}
+
+BOOL CStatusReport::PrintHeartbeats()
+{
+    printf("Receiving applications alive (heartbeat counters read twice, %lu ms apart):\n",
+           HeartbeatTable::SAMPLE_PAUSE);
+    CSharedMemory table;
+    if (!table.Open(HeartbeatTable::SIZE, HeartbeatTable::NAME))
+    {
+        if (::GetLastError() != ERROR_FILE_NOT_FOUND)
+            return Fail("the heartbeat table", ::GetLastError());
+        printf("  none: there is no heartbeat table, so no receiving application runs\n");
+        return TRUE;
+    }
+    std::vector<DWORD> first;
+    std::vector<DWORD> second;
+    if (!ReadCounters(table, first))
+        return Fail("the heartbeat table", ERROR_INVALID_HANDLE);
+    Pause(HeartbeatTable::SAMPLE_PAUSE);
+    if (!ReadCounters(table, second))
+        return Fail("the heartbeat table", ERROR_INVALID_HANDLE);
+
+    int nAlive = 0;
+    for (size_t i = 0; i < first.size() && i < second.size(); ++i)
+    {
+        if (second[i] <= first[i])
+            continue;
+        const int nCategory = static_cast<int>(i) / HeartbeatTable::INDEX_COUNT;
+        printf("  category %d, index %d (%s)\n", nCategory, static_cast<int>(i) % HeartbeatTable::INDEX_COUNT,
+               static_cast<LPCSTR>(DescribeDeviceTypes(nCategory)));
+        ++nAlive;
+    }
+    if (nAlive == 0)
+        printf("  none: no counter grew\n");
+    return TRUE;
+}
+
+// The device types whose counters lie in a category, as ranges.
+CString CStatusReport::DescribeDeviceTypes(int nCategory)
+{
+    const int LAST_TYPE = 0xFF;     // a type is two hexadecimal digits
+    CString strRanges;
+    int nCount = 0;
+    for (int nType = 0; nType <= LAST_TYPE; ++nType)
+    {
+        if (HeartbeatTable::GetCategory(nType) != nCategory)
+            continue;
+        int nLast = nType;
+        while (nLast < LAST_TYPE && HeartbeatTable::GetCategory(nLast + 1) == nCategory)
+            ++nLast;
+        CString strRange;
+        if (nLast == nType)
+            strRange.Format("%d", nType);
+        else
+            strRange.Format("%d to %d", nType, nLast);
+        strRanges += (strRanges.IsEmpty() ? "" : ", ") + strRange;
+        nCount += nLast - nType + 1;
+        nType = nLast;
+    }
+    if (nCount == 0)
+        return "no device type";
+    return (nCount == 1 ? "device type " : "device types ") + strRanges;
+}
+
+BOOL CStatusReport::PrintMailboxes()
+{
+    // Every product that has a mailbox; today that is the supported one.
+    return PrintMailbox(ProductCode::SUPPORTED, MailboxLayout::KEY);
+}
+
+BOOL CStatusReport::PrintMailbox(LPCSTR pszProduct, LPCSTR pszKey)
+{
+    printf("\nMailbox of %s (HKEY_CURRENT_USER\\%s):\n", pszProduct, pszKey);
+    HKEY hKey = NULL;
+    const LONG lOpened = ::RegOpenKeyExA(HKEY_CURRENT_USER, pszKey, 0, KEY_READ, &hKey);
+    if (lOpened == ERROR_FILE_NOT_FOUND)
+    {
+        printf("  none yet: the first job makes it\n");
+        return TRUE;
+    }
+    if (lOpened != ERROR_SUCCESS)
+        return Fail("the mailbox", static_cast<DWORD>(lOpened));
+    int nUsed = 0;
+    for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT; ++nSlot)
+    {
+        const CString strSlot = MailboxLayout::GetSlotName(nSlot);
+        const CString strText = DescribeSlot(hKey, strSlot);
+        if (strText.IsEmpty())
+            continue;
+        printf("  slot %s: %s\n", static_cast<LPCSTR>(strSlot), static_cast<LPCSTR>(strText));
+        ++nUsed;
+    }
+    if (nUsed == 0)
+        printf("  no slot holds anything\n");
+    printf("  %s\n", static_cast<LPCSTR>(DescribeLock(hKey)));
+    ::RegCloseKey(hKey);
+    return TRUE;
+}
+
+// What a slot holds, as a reader would see it; empty when there is no slot.
+CString CStatusReport::DescribeSlot(HKEY hKey, LPCSTR pszSlot)
+{
+    char szText[MailboxLayout::TEXT_LIMIT + 1];
+    ZeroMemory(szText, sizeof(szText));
+    DWORD dwType = REG_NONE;
+    DWORD dwSize = MailboxLayout::TEXT_LIMIT;
+    const LONG lResult = ::RegQueryValueExA(hKey, pszSlot, NULL, &dwType, reinterpret_cast<LPBYTE>(szText), &dwSize);
+    CString strText;
+    if (lResult == ERROR_FILE_NOT_FOUND)
+        return strText;
+    if (lResult == ERROR_MORE_DATA)
+        strText = "too long for any reader: it is never taken";
+    else if (lResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
+        strText.Format("not a text (type %lu): never taken", dwType);
+    else if (lstrcmpA(szText, MailboxLayout::CONSUMED_MARK) == 0)
+        strText = "consumed: deleted when the reader's drain ends";
+    else
+    {
+        CCmdLineParams params;
+        if (ParseCmdLine(szText, &params, FALSE, FALSE))
+            strText = "job " + params.Describe();
+        else
+            strText.Format("not a job: %d characters that do not parse", lstrlenA(szText));
+    }
+    return strText;
+}
+
+CString CStatusReport::DescribeLock(HKEY hKey)
+{
+    DWORD dwValue = 0;
+    DWORD dwType = REG_NONE;
+    DWORD dwSize = sizeof(dwValue);
+    const LONG lResult = ::RegQueryValueExA(hKey, MailboxLayout::LOCK_VALUE, NULL, &dwType,
+                                            reinterpret_cast<LPBYTE>(&dwValue), &dwSize);
+    CString strLock;
+    if (lResult != ERROR_SUCCESS || dwType != REG_DWORD || dwSize != sizeof(dwValue))
+        strLock.Format("%s: not set (free)", MailboxLayout::LOCK_VALUE);
+    else if (dwValue == MailboxLayout::LOCK_HELD)
+        strLock.Format("%s: %lu - WARNING: the lock is held. If it stays held, the program that took it was "
+                       "ended in the middle; every scan then waits about 2 s first.",
+                       MailboxLayout::LOCK_VALUE, dwValue);
+    else
+        strLock.Format("%s: %lu (free)", MailboxLayout::LOCK_VALUE, dwValue);
+    return strLock;
+}
+
+BOOL CStatusReport::PrintJournal()
+{
+    CString strPath;
+    if (!CRunJournal::GetPath(strPath))
+        return Fail("the local application data folder", ERROR_PATH_NOT_FOUND);
+    printf("\nLast runs (%s):\n", static_cast<LPCSTR>(strPath));
+    CString strTail;
+    DWORD dwError = ERROR_SUCCESS;
+    if (!ReadTail(strPath, JOURNAL_TAIL, strTail, dwError))
+    {
+        if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)
+            return Fail("the journal", dwError);
+        printf("  none yet: Tickward has not run\n");
+        return TRUE;
+    }
+    // The tail holds far more than the lines shown, so a line that it cut
+    // at its start is never among them.
+    std::vector<CString> lines;
+    int nStart = 0;
+    for (int nEnd = strTail.Find("\n", nStart); nEnd >= 0; nEnd = strTail.Find("\n", nStart))
+    {
+        CString strLine = strTail.Mid(nStart, nEnd - nStart);
+        strLine.TrimRight();
+        lines.push_back(strLine);
+        nStart = nEnd + 1;
+    }
+    const size_t nFirst = lines.size() > JOURNAL_LINES ? lines.size() - JOURNAL_LINES : 0;
+    for (size_t i = nFirst; i < lines.size(); ++i)
+        printf("%s\n", static_cast<LPCSTR>(lines[i]));
+    return TRUE;
+}
+
+void CStatusReport::Pause(DWORD dwMilliseconds)
+{
+    ::Sleep(dwMilliseconds);
+}
+
+BOOL CStatusReport::Fail(LPCSTR pszWhat, DWORD dwError)
+{
+    m_strError.Format("twstatus: cannot read %s (error %lu)", pszWhat, dwError);
+    return FALSE;
+}
