@@ -3,7 +3,9 @@
 # receiving application twice, once while it is not running (Tickward starts
 # it and hands the job over on its command line) and once while it runs (the
 # job arrives through the registry mailbox). Shows the debugger output of
-# both sides, the jobs the receiver handled and the mailbox before and after.
+# both sides, the jobs the receiver handled and the mailbox before and after,
+# and ends with the journal lines of its runs and what twstatus showed while
+# the receiver ran.
 set -e
 . "$(dirname "$0")/wine-env.sh"
 "$TICKWARD_ROOT/scripts/setup.sh"
@@ -51,6 +53,12 @@ debug_lines() {
     grep -a 'OutputDebugString' "$work/$1.debugstr" | sed 's/^[0-9a-f]*:[a-z]*:debugstr:OutputDebugString[AW] /   /' || true
 }
 
+# The run journal in the prefix's local application data folder; the demo's
+# own lines are those after the ones it finds there.
+appdata=$("$wine" cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')
+journal=$("$wine" winepath -u "$appdata\\Tickward\\journal.log" 2>/dev/null)
+journal_before=$(cat "$journal" 2>/dev/null | wc -l)
+
 "$wine" reg delete "$key" /f >/dev/null 2>&1 || true
 mailbox "before"
 
@@ -65,6 +73,7 @@ echo "## 2. The receiver runs now: the job arrives through the mailbox."
 deliver late-movie.ts
 sleep 3
 mailbox "while the receiver handles it"
+"$wine" "$bin/twstatus.exe" </dev/null >"$work/status.out" 2>&1 || true
 
 echo
 echo "## 3. Stopping the receiver (it finishes its 10 s pause after a job first)."
@@ -81,3 +90,9 @@ debug_lines late-movie.ts
 echo
 echo "-- jobs the receiver handled (its log):"
 tr -d '\r' < "$work/TV App/tvapp.exe.log" | sed 's/^/   /'
+echo
+printf '%s\n' "-- the journal lines of these runs ($appdata\\Tickward\\journal.log):"
+tail -n +"$((journal_before + 1))" "$journal" | tr -d '\r' | sed 's/^/   /'
+echo
+echo "-- twstatus while the receiver handled the second job:"
+tr -d '\r' < "$work/status.out" | sed 's/^/   /'

@@ -1,0 +1,17 @@
+// NoJournal.cpp - a run journal that writes nothing. Linked into
+// tickward_nojournal.exe only, in place of the real one, so that the
+// benchmark can time what the journal costs a delivery.
+#include "log/CRunJournal.h"
+
+CRunJournal::CRunJournal()
+{
+}
+
+CRunJournal::~CRunJournal()
+{
+}
+
+BOOL CRunJournal::Append(const CString& /*strEntry*/)
+{
+    return TRUE;
+}
