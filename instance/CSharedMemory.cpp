@@ -91,30 +91,10 @@ int CSharedMemory::Create(DWORD dwSize, LPCSTR pszName)
     if (hMapping == NULL || hMapping == INVALID_HANDLE_VALUE)
         return 0;
 
-    void* pView = ::MapViewOfFile(hMapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-    if (pView == NULL)
-    {
-        ::CloseHandle(hMapping);
+    // The mutex is taken at creation, so that no other process can use the
+    // block before this one has recorded it; released again once it has.
+    if (!Attach(hMapping, FILE_MAP_ALL_ACCESS, TRUE, dwSize, pszName))
         return 0;
-    }
-
-    // Taken at creation, so that no other process can use the block before
-    // this one has recorded it; released again below.
-    AssembleName(szObjectName, MUTEX_PREFIX, pszName);
-    CMutex* pMutex = new (std::nothrow) CMutex(TRUE, szObjectName, NULL);
-    if (pMutex == NULL || pMutex->m_hObject == NULL)
-    {
-        delete pMutex;
-        ::UnmapViewOfFile(pView);
-        ::CloseHandle(hMapping);
-        return 0;
-    }
-
-    m_dwSize = dwSize;
-    m_strName = pszName;
-    m_pMutex = pMutex;
-    m_hMapping = hMapping;
-    m_pView = pView;
     m_pMutex->Unlock();
     return 1;
 }
@@ -128,11 +108,19 @@ int CSharedMemory::Open(DWORD dwSize, LPCSTR pszName)
     HANDLE hMapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, szObjectName);
     if (hMapping == NULL)
         return 0;
-    void* pView = ::MapViewOfFile(hMapping, FILE_MAP_READ, 0, 0, 0);
     // The block's maker made its mutex before anyone could see the block,
     // so this opens that mutex.
+    return Attach(hMapping, FILE_MAP_READ, FALSE, dwSize, pszName);
+}
+
+// Maps the view of hMapping and gets the block's mutex; keeps all three, or,
+// when one of them fails, gives back what it got, hMapping included.
+int CSharedMemory::Attach(HANDLE hMapping, DWORD dwAccess, BOOL bOwnMutex, DWORD dwSize, LPCSTR pszName)
+{
+    void* pView = ::MapViewOfFile(hMapping, dwAccess, 0, 0, 0);
+    char szObjectName[NAME_BUFFER_SIZE];
     AssembleName(szObjectName, MUTEX_PREFIX, pszName);
-    CMutex* pMutex = pView != NULL ? new (std::nothrow) CMutex(FALSE, szObjectName, NULL) : NULL;
+    CMutex* pMutex = pView != NULL ? new (std::nothrow) CMutex(bOwnMutex, szObjectName, NULL) : NULL;
     if (pMutex == NULL || pMutex->m_hObject == NULL)
     {
         delete pMutex;
@@ -146,7 +134,6 @@ int CSharedMemory::Open(DWORD dwSize, LPCSTR pszName)
     m_pMutex = pMutex;
     m_hMapping = hMapping;
     m_pView = pView;
-    m_bCreated = FALSE;
     return 1;
 }
 

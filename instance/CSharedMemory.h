@@ -50,6 +50,8 @@ public:
 
 // Implementation
 private:
+    int Attach(HANDLE hMapping, DWORD dwAccess, BOOL bOwnMutex, DWORD dwSize, LPCSTR pszName);
+
     CSharedMemory(const CSharedMemory&);
     CSharedMemory& operator=(const CSharedMemory&);
 };
