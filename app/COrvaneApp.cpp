@@ -192,6 +192,11 @@ BOOL COrvaneApp::PostSerialised(CCmdLineParams& params, CInstanceCheck& check, C
 // delivery ends before: nothing posted then, and nothing to start.
 BOOL COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result)
 {
+    return TestLiveness(params, check, result) && PostToMailbox(params, result);
+}
+
+BOOL COrvaneApp::TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result)
+{
     result.m_nExitCode = exitUnusable;
     if (!check.Init(params.m_strProduct))
     {
@@ -219,6 +224,11 @@ BOOL COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check,
         return FALSE;
     }
     m_record.Note(result.m_bAlive ? "alive" : "not alive");
+    return TRUE;
+}
+
+BOOL COrvaneApp::PostToMailbox(CCmdLineParams& params, CDeliveryResult& result)
+{
     CString strKey;
     if (!CCmdLineProcess::GetRegistryKey(params.m_strProduct, strKey))
     {

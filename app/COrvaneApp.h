@@ -72,6 +72,8 @@ private:
     BOOL StoreCmdLine(LPCSTR pszText, int nLength);
     BOOL PostSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
     BOOL PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
+    BOOL TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
+    BOOL PostToMailbox(CCmdLineParams& params, CDeliveryResult& result);
     BOOL StartApplication(const CString& strAppPath, const CString& strCmdLine);
     void NoteRefusedProduct(LPCSTR pszProduct);
     void NotePost(const CMailboxWriter& writer);
