@@ -2,6 +2,7 @@
 #include "app/COrvaneApp.h"
 #include "app/CPowerApi.h"
 #include "log/Log.h"
+#include "tests/support/CLocalAppData.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,16 @@ std::vector<std::string> g_calls;
 void WINAPI RecordOutput(LPCSTR pszText)
 {
     g_calls.push_back(std::string("output ") + pszText);
+}
+
+// When a test names a journal, what it held when the power request came.
+std::string g_strJournalPath;
+std::string g_strJournalAtRequest;
+
+void NoteJournalAtRequest()
+{
+    if (!g_strJournalPath.empty())
+        g_strJournalAtRequest = ReadFileText(g_strJournalPath);
 }
 
 class CRecordingPowerApi : public CPowerApi
@@ -74,11 +85,13 @@ public:
     {
         g_calls.push_back("SetSystemPowerState suspend=" + std::to_string(bSuspend) +
                           " force=" + std::to_string(bForce));
+        NoteJournalAtRequest();
         return TRUE;
     }
     virtual BOOL ExitWindowsEx(UINT uFlags, DWORD dwReason)
     {
         g_calls.push_back("ExitWindowsEx flags=" + std::to_string(uFlags) + " reason=" + std::to_string(dwReason));
+        NoteJournalAtRequest();
         return TRUE;
     }
 };
@@ -171,6 +184,17 @@ TEST_F(DispatchTest, PowerCommandsPickTheirActionFromTheSecondToken)
         EXPECT_EQ(NtPowerCalls(c.pszAction, c.pszRequest), g_calls) << c.pszTail;
         EXPECT_EQ(0, m_app.ExitInstance()) << c.pszTail;
     }
+}
+
+TEST_F(DispatchTest, PowerCommandsLineIsInTheJournalBeforeItsRequest)
+{
+    // The machine may be gone once the request is made.
+    CLocalAppData appData(BinPath("journal power"));
+    g_strJournalPath = appData.JournalPath();
+    Run("-E;3");
+    g_strJournalPath.clear();
+    EXPECT_NE(std::string::npos, g_strJournalAtRequest.find(" power -E;3 | shutdown requested | exit 0\r\n"))
+        << g_strJournalAtRequest;
 }
 
 TEST_F(DispatchTest, OtherTextsGoUnchangedToTimerDelivery)
