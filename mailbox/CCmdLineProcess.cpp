@@ -105,7 +105,7 @@ void CCmdLineProcess::CheckRegistryComanndos()
     }
     m_bBusy = TRUE;
     CString strCmdLine;
-    while (GetCommandLine(strCmdLine))
+    while (GetCommandLineA(strCmdLine))
         HandOver(strCmdLine);
     DeleteAllRegistryKeys();
     // The event is not reset here: a drain run by another thread than the
@@ -115,7 +115,7 @@ void CCmdLineProcess::CheckRegistryComanndos()
     m_bBusy = FALSE;
 }
 
-BOOL CCmdLineProcess::GetCommandLine(CString& strCmdLine)
+BOOL CCmdLineProcess::GetCommandLineA(CString& strCmdLine)
 {
     CRegistry registry;
     // Taken or not after its wait, the scan goes on: a stale lock of a

@@ -56,9 +56,10 @@ public:
     BOOL StopReader(DWORD dwTimeout);
 
     void CheckRegistryComanndos();
-    // windows.h turns this name into GetCommandLineA, for the declaration
-    // and for every caller alike.
-    BOOL GetCommandLine(CString& strCmdLine);
+    // Takes the next job for this device. Named with the A of its 8-bit
+    // text: windows.h turns GetCommandLine into GetCommandLineW in a UNICODE
+    // build, which would declare a member that the library does not have.
+    BOOL GetCommandLineA(CString& strCmdLine);
     BOOL IsValidCmdLine(LPCSTR pszCmdLine);
     void DeleteAllRegistryKeys();
     void SetRegistryNotifyOn();
