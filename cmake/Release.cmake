@@ -1,5 +1,20 @@
 # A release of Tickward, from the one version in project(): the version
-# resource of every shipped program.
+# resource of every shipped program and the install rules.
+#
+# `cmake --install` writes this tree:
+#   <programs>.exe, README.md, LICENSE, docs/, scheduler/   component programs
+#   sdk/include/<folder>/*.h, sdk/lib/*.a, sdk/cmake/       component sdk
+# A receiving application points CMAKE_PREFIX_PATH at sdk/ and writes
+# find_package(Tickward); it links the one target Tickward::Tickward. The
+# package files lie in sdk/cmake/, where find_package looks in a prefix
+# when it builds for Windows.
+
+include(CMakePackageConfigHelpers)
+
+# Installed folders get the same permissions whatever the umask, so that the
+# tree does not depend on who built it.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # A version resource holds four numbers: the project version, filled up with 0.
 string(REGEX MATCH "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+" TW_RC_VERSION ${PROJECT_VERSION}.0.0.0)
@@ -7,8 +22,8 @@ string(REPLACE "." "," TW_RC_VERSION_COMMAS ${TW_RC_VERSION})
 
 # tickward_program(TARGET DESCRIPTION): TARGET is shipped. It gets a version
 # resource with the project version (DESCRIPTION is the one Windows shows in
-# the file's properties). The list of shipped programs is the global property
-# TICKWARD_PROGRAMS.
+# the file's properties) and goes to the top of the install tree. The list of
+# shipped programs is the global property TICKWARD_PROGRAMS.
 function(tickward_program TARGET DESCRIPTION)
     set(TW_RC_NAME ${TARGET})
     set(TW_RC_FILE ${TARGET}.exe)
@@ -16,6 +31,7 @@ function(tickward_program TARGET DESCRIPTION)
     set(rc ${CMAKE_BINARY_DIR}/res/${TARGET}.version.rc)
     configure_file(${CMAKE_SOURCE_DIR}/res/version.rc.in ${rc} @ONLY)
     target_sources(${TARGET} PRIVATE ${rc})
+    install(TARGETS ${TARGET} RUNTIME DESTINATION . COMPONENT programs)
     set_property(GLOBAL APPEND PROPERTY TICKWARD_PROGRAMS ${TARGET})
 endfunction()
 
@@ -24,3 +40,31 @@ tickward_program(tickward "Tickward scheduled actions for the Korvix receiver")
 tickward_program(twsched "Creates and removes Task Scheduler tasks for Tickward jobs")
 tickward_program(dbgrun "Runs a program and shows its debugger output")
 tickward_program(receiver "Example receiving application of Tickward jobs")
+
+install(FILES README.md LICENSE DESTINATION . COMPONENT programs)
+install(DIRECTORY docs/ DESTINATION docs COMPONENT programs FILES_MATCHING PATTERN "*.md")
+install(DIRECTORY scheduler/ DESTINATION scheduler COMPONENT programs FILES_MATCHING PATTERN "*.xml")
+
+# The SDK: what a receiving application links (the framework layer, the
+# diagnostic channels, the command record, the heartbeat, the mailbox
+# reader), each library with the headers of its folder, under one target.
+set(TICKWARD_SDK_LIBRARIES afx tw_log tw_cmdline tw_instance tw_mailbox)
+add_library(tickward_sdk INTERFACE)
+set_target_properties(tickward_sdk PROPERTIES EXPORT_NAME Tickward)
+target_link_libraries(tickward_sdk INTERFACE ${TICKWARD_SDK_LIBRARIES})
+install(TARGETS tickward_sdk ${TICKWARD_SDK_LIBRARIES} EXPORT TickwardTargets
+    ARCHIVE DESTINATION sdk/lib COMPONENT sdk
+    INCLUDES DESTINATION sdk/include)
+foreach(lib ${TICKWARD_SDK_LIBRARIES})
+    get_target_property(dir ${lib} SOURCE_DIR)
+    file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${dir})
+    install(DIRECTORY ${folder}/ DESTINATION sdk/include/${folder} COMPONENT sdk
+        FILES_MATCHING PATTERN "*.h")
+endforeach()
+install(EXPORT TickwardTargets NAMESPACE Tickward::
+    DESTINATION sdk/cmake COMPONENT sdk)
+# A 32-bit application finds only the 32-bit SDK, a 64-bit one the 64-bit.
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/TickwardConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+install(FILES cmake/TickwardConfig.cmake ${CMAKE_BINARY_DIR}/TickwardConfigVersion.cmake
+    DESTINATION sdk/cmake COMPONENT sdk)

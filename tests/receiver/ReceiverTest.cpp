@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <stdlib.h>
+
 #include <string>
 
 namespace
@@ -17,6 +19,14 @@ const char STOP_EVENT[] = "TickwardReceiverStop_1_2";  // the receiver of type 1
 const char JOB_FIELDS[] = ";P: _SEL;D: 7;Key: secret key;File: \"C:\\Rec\\late movie.ts\";FM: 2;TO: 3;SO: -4;EO: 5";
 const char PRINTED_FIELDS[] = "devices=\"010102\" type=1 index=2 P=\"_SEL\" D=7 Key=\"secret key\" "
                               "File=\"C:\\Rec\\late movie.ts\" FM=2 TO=3 SO=-4 EO=5";
+
+// The receiver under test: the one built beside the tests, or the one that
+// TICKWARD_RECEIVER names (the consumer test builds it from the installed SDK).
+std::string ReceiverProgram()
+{
+    const char* pszPath = getenv("TICKWARD_RECEIVER");
+    return pszPath != NULL && *pszPath != '\0' ? pszPath : BinPath("receiver.exe");
+}
 
 size_t CountOf(const std::string& strText, const std::string& strPart)
 {
@@ -40,7 +50,7 @@ protected:
         CreateDirectoryA((strDir + "\\TV App").c_str(), NULL);
         m_strApp = strDir + "\\TV App\\tvapp.exe";
         m_strLog = m_strApp + ".log";
-        ASSERT_TRUE(CopyFileA(BinPath("receiver.exe").c_str(), m_strApp.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(ReceiverProgram().c_str(), m_strApp.c_str(), FALSE));
         DeleteFileA(m_strLog.c_str());
     }
     virtual void TearDown()
