@@ -1,5 +1,5 @@
 # The two commands of README.md, and the longer jobs beside them.
-.PHONY: demo test build fuzz soak bench clean
+.PHONY: demo test build dist fuzz soak bench clean
 
 # How long `make fuzz` fuzzes the timer command parser, in seconds.
 FUZZ_SECONDS ?= 600
@@ -13,6 +13,9 @@ test:
 build:
 	@./scripts/build.sh
 
+dist:
+	@./scripts/dist.sh
+
 fuzz:
 	@./scripts/fuzz.sh $(FUZZ_SECONDS)
 
@@ -23,4 +26,4 @@ bench:
 	@./scripts/bench.sh
 
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -1,7 +1,8 @@
 # A release of Tickward, from the one version in project(): the version
-# resource of every shipped program and the install rules.
+# resource of every shipped program, the install rules and the packaging.
 #
-# `cmake --install` writes this tree:
+# `cmake --install` and every archive of `make dist` (CPack) hold the same
+# tree:
 #   <programs>.exe, README.md, LICENSE, docs/, scheduler/   component programs
 #   sdk/include/<folder>/*.h, sdk/lib/*.a, sdk/cmake/       component sdk
 # A receiving application points CMAKE_PREFIX_PATH at sdk/ and writes
@@ -12,7 +13,7 @@
 include(CMakePackageConfigHelpers)
 
 # Installed folders get the same permissions whatever the umask, so that the
-# tree does not depend on who built it.
+# archive entries do not depend on who built them.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
@@ -68,3 +69,17 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/TickwardConfigVersion.cmake
     COMPATIBILITY SameMajorVersion)
 install(FILES cmake/TickwardConfig.cmake ${CMAKE_BINARY_DIR}/TickwardConfigVersion.cmake
     DESTINATION sdk/cmake COMPONENT sdk)
+
+# One ZIP archive per architecture: Tickward-<version>-win32.zip for the
+# 32-bit release build, -win64 for the 64-bit one. CPack stages the install
+# tree; cmake/CPackZip.cmake packs it so that the same commit gives the same
+# bytes.
+set(CPACK_GENERATOR External)
+set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/CPackZip.cmake)
+set(CPACK_MONOLITHIC_INSTALL ON)
+set(CPACK_PACKAGE_NAME Tickward)
+set(CPACK_PACKAGE_VENDOR "the Tickward authors")
+set(CPACK_TICKWARD_SOURCE_DIR ${CMAKE_SOURCE_DIR})
+set(CPACK_VERBATIM_VARIABLES ON)
+include(CPack)

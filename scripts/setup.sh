@@ -11,7 +11,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 for p in make cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
          wine wine64 wine32:i386 googletest clang libclang-rt-14-dev \
-         python3; do
+         python3 fakeroot; do
     have_pkg "$p" || need="$need $p"
 done
 
