@@ -40,6 +40,7 @@ endfunction()
 tickward_program(tickward "Tickward scheduled actions for the Korvix receiver")
 tickward_program(twsched "Creates and removes Task Scheduler tasks for Tickward jobs")
 tickward_program(dbgrun "Runs a program and shows its debugger output")
+tickward_program(twstatus "Shows the receiving applications alive, the mailbox and Tickward's last runs")
 tickward_program(receiver "Example receiving application of Tickward jobs")
 
 install(FILES README.md LICENSE DESTINATION . COMPONENT programs)
