@@ -45,16 +45,6 @@ DWORD Kill(HANDLE hProcess)
     return dwExitCode;
 }
 
-// Repeatable with TICKWARD_FAULT_SEED; otherwise a new seed each time.
-unsigned int ChooseSeed()
-{
-    const char* pszSeed = getenv("TICKWARD_FAULT_SEED");
-    const unsigned int nSeed = pszSeed != NULL ? static_cast<unsigned int>(strtoul(pszSeed, NULL, 10))
-                                               : static_cast<unsigned int>(GetTickCount() ^ GetCurrentProcessId());
-    printf("kill points from seed %u (TICKWARD_FAULT_SEED=%u repeats them)\n", nSeed, nSeed);
-    return nSeed;
-}
-
 // Watches the mailbox key for changes of its values, so that a run can be
 // killed the moment the mailbox reaches a given state.
 class CMailboxWatch
@@ -291,7 +281,7 @@ TEST_F(FaultTest, RunsKilledAtRandomMomentsLeaveWholeJobsAndTheNextRunDelivers)
 {
     CHeartbeatRun heartbeat(1, 2);
     ASSERT_TRUE(heartbeat.m_bStarted);
-    std::mt19937 random(ChooseSeed());
+    std::mt19937 random(ChooseSeed("TICKWARD_FAULT_SEED"));
     std::uniform_int_distribution<int> delays(0, static_cast<int>(LATEST_KILL));
     // How far the killed runs got: not to the mailbox, inside the lock
     // before the write, after the write with the lock held, to the end.

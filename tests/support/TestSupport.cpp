@@ -4,6 +4,9 @@
 #include "afx/AfxMessageBox.h"
 #include "log/Log.h"
 
+#include <stdio.h>
+#include <stdlib.h>
+
 namespace
 {
 CRITICAL_SECTION* RecorderLock()
@@ -130,6 +133,17 @@ HANDLE StartProcess(const std::string& strCommandLine)
         return NULL;
     CloseHandle(process.hThread);
     return process.hProcess;
+}
+
+unsigned int ChooseSeed(const char* pszVariable)
+{
+    const char* pszSeed = getenv(pszVariable);
+    const unsigned int nSeed = pszSeed != NULL && *pszSeed != '\0'
+                                   ? static_cast<unsigned int>(strtoul(pszSeed, NULL, 10))
+                                   : static_cast<unsigned int>(GetTickCount() ^ GetCurrentProcessId());
+    printf("random choices from seed %u (%s=%u repeats them)\n", nSeed, pszVariable, nSeed);
+    fflush(stdout);
+    return nSeed;
 }
 
 DWORD ExitCodeAfterEnd(HANDLE hThread)

@@ -32,6 +32,11 @@ DWORD RunForOutput(const std::string& strCommandLine, std::string& strOutput, DW
 // The caller closes the process handle.
 HANDLE StartProcess(const std::string& strCommandLine);
 
+// The seed of a test's random choices: the value of the environment
+// variable pszVariable when set, so that a failed run can be repeated,
+// otherwise a new one each time; printed either way.
+unsigned int ChooseSeed(const char* pszVariable);
+
 // A thread's exit code once it has ended; STILL_ACTIVE when it did not end
 // within 10 s.
 DWORD ExitCodeAfterEnd(HANDLE hThread);
