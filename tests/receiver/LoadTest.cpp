@@ -4,6 +4,12 @@
 // started. The receiver pauses TICKWARD_LOAD_PAUSE ms after each job
 // (default 1000; a real one pauses 10 s) and TICKWARD_LOAD_ROUNDS rounds run
 // (default 1); the soak run raises both.
+//
+// The fault storm (disabled here, run by `make soak`) adds kills to the load:
+// TICKWARD_STORM_ROUNDS rounds (default 100) of twenty runs at once, one run
+// killed at a random moment of each round, and the receiver killed during
+// its drain and started again in every tenth round. TICKWARD_STORM_SEED
+// repeats the random choices of a run.
 #include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -12,6 +18,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,6 +30,13 @@ const char STOP_EVENT[] = "TickwardReceiverStop_1_2";
 const char HANDED_OVER[] = "job from mailbox:";
 const int WAVE = 20;
 const int SLOT_COUNT = 20;
+const char SERVING[] = "serving";
+const DWORD KILLED = 0xDEAD;               // Tickward itself ends with 0, 1 or 2
+const DWORD SAMPLE_PAUSE = 600;            // Tickward's two heartbeat readings lie this far apart
+const DWORD LOCK_WAIT = 2000;              // how long a mailbox user waits for the "Lock" of another
+const DWORD STORM_POLL = 20;
+const DWORD RUN_TIMEOUT = 120000;
+const int RECEIVER_KILL_EVERY = 10;
 
 DWORD SettingOf(const char* pszName, DWORD dwDefault)
 {
@@ -36,12 +52,48 @@ size_t CountOf(const std::string& strText, const std::string& strPart)
     return nCount;
 }
 
-std::string FileOf(int nRound, int nJob)
+std::string FileOf(int nRound, int nJob, const char* pszRun = "round")
 {
     char szFile[64];
-    sprintf(szFile, "C:\\Rec\\round%03d-job%02d.ts", nRound, nJob);
+    sprintf(szFile, "C:\\Rec\\%s%03d-job%02d.ts", pszRun, nRound, nJob);
     return szFile;
 }
+
+std::string Printed(const std::string& strFile)
+{
+    return "File=\"" + strFile + "\"";
+}
+
+// One job of a storm round as the storm saw it.
+struct SStormJob
+{
+    std::string strFile;
+    HANDLE hRun;
+    DWORD dwExitCode;       // STILL_ACTIVE while the run lives
+    BOOL bKilled;           // the storm killed its run before it ended
+    DWORD dwPostedAt;       // tick it was first seen in the mailbox or the receiver's log; 0: never
+};
+
+// The storm's ledger, summed over its rounds.
+struct SStormTotals
+{
+    int nRounds;
+    int nJobs;
+    int nRunKills;
+    int nReceiverKills;
+    int nHandedOnce;
+    int nLostToRunKill;         // the run was killed before its job reached the mailbox
+    int nLostToReceiverKill;    // taken, then the receiver was killed before handing it over
+    int nDeadStarts;            // application started while the receiver was dead
+    int nFalseDeadStarts;       // application started while the receiver was alive
+};
+
+// A receiver kill of a round: when it died, and when its successor served.
+struct SReceiverKill
+{
+    DWORD dwKilledAt;
+    DWORD dwServingAt;
+};
 
 class LoadTest : public ::testing::Test
 {
@@ -69,9 +121,12 @@ protected:
     {
         char szPause[32];
         sprintf(szPause, " --pause %lu", static_cast<unsigned long>(dwJobPause));
+        // A receiver started again logs into the same file: its own line is
+        // the next one.
+        const size_t nServing = CountOf(ReceiverLog(), SERVING) + 1;
         m_hReceiver = StartProcess(Quoted(m_strReceiver) + szPause);
         ASSERT_TRUE(m_hReceiver != NULL);
-        ASSERT_NE(std::string::npos, WaitForFileText(m_strReceiver + ".log", "serving").find("serving"));
+        ASSERT_TRUE(WaitForLogCount(SERVING, nServing, 5000));
     }
     virtual void TearDown()
     {
@@ -83,18 +138,24 @@ protected:
     {
         return ReadFileText(m_strReceiver + ".log");
     }
+    HANDLE StartDelivery(const std::string& strFile) const
+    {
+        return StartProcess(Quoted(BinPath("tickward.exe")) + " " + TimerJob(m_strApp, "010102", "_SEL", strFile));
+    }
     HANDLE StartDelivery(int nRound, int nJob) const
     {
-        return StartProcess(Quoted(BinPath("tickward.exe")) + " " + Quoted(m_strApp) +
-                            ";010102;P: _SEL;D: 5;Key: ;File: \"" + FileOf(nRound, nJob) +
-                            "\";FM: 1;TO: 1;SO: 0;EO: 0");
+        return StartDelivery(FileOf(nRound, nJob));
     }
     // Waits until the receiver has handed over nCount jobs since the test
     // began; FALSE when that did not happen within dwTimeout ms.
     BOOL WaitForHandedOver(size_t nCount, DWORD dwTimeout) const
     {
+        return WaitForLogCount(HANDED_OVER, nCount, dwTimeout);
+    }
+    BOOL WaitForLogCount(const char* pszPart, size_t nCount, DWORD dwTimeout) const
+    {
         const DWORD dwStart = GetTickCount();
-        while (CountOf(ReceiverLog(), HANDED_OVER) < nCount)
+        while (CountOf(ReceiverLog(), pszPart) < nCount)
         {
             if (GetTickCount() - dwStart > dwTimeout)
                 return FALSE;
@@ -131,6 +192,299 @@ protected:
         return exitCodes;
     }
 };
+
+// The fault storm: load rounds with a run killed in each and the receiver
+// killed in every tenth, and a ledger of every job checked after each round
+// and at the end.
+//
+// The application a run starts when it finds the receiver dead is the
+// recorder, not a second receiver: the job is in the mailbox as well, and the
+// storm itself starts the receiver again, so a started receiver would take
+// the same job from the mailbox beside the storm's one and hand it over
+// twice. The recorder stands for the application starting; the restarted
+// receiver for the application, once started, taking the job.
+class StormTest : public LoadTest
+{
+protected:
+    std::mt19937 m_random;
+    SStormTotals m_totals;
+    std::set<std::string> m_wholeTexts;     // what a slot of this round may hold
+    std::string m_strWholeLog;              // what the receiver logged in the rounds before
+
+    int Draw(int nLow, int nHigh)
+    {
+        return std::uniform_int_distribution<int>(nLow, nHigh)(m_random);
+    }
+
+    std::vector<SStormJob> StartRound(int nRound)
+    {
+        std::vector<SStormJob> jobs(WAVE);
+        m_wholeTexts.clear();
+        m_wholeTexts.insert(RawText("xxx"));
+        for (int nJob = 0; nJob < WAVE; ++nJob)
+        {
+            SStormJob& job = jobs[nJob];
+            job.strFile = FileOf(nRound, nJob, "storm");
+            job.hRun = StartDelivery(job.strFile);
+            job.dwExitCode = job.hRun != NULL ? STILL_ACTIVE : 1;
+            job.bKilled = FALSE;
+            job.dwPostedAt = 0;
+            m_wholeTexts.insert(RawText(MailboxJob("010102", job.strFile)));
+        }
+        return jobs;
+    }
+
+    // Checks the slots, and notes which jobs have reached the mailbox (or,
+    // taken already, the log) and which runs have ended.
+    std::map<int, std::string> Observe(std::vector<SStormJob>& jobs, const std::string& strLog)
+    {
+        const std::map<int, std::string> slots = ReadRawSlots();
+        std::string strSlots;
+        for (std::map<int, std::string>::const_iterator it = slots.begin(); it != slots.end(); ++it)
+        {
+            EXPECT_EQ(1u, m_wholeTexts.count(it->second)) << "slot " << it->first << " holds " << it->second;
+            strSlots += it->second;
+        }
+        const DWORD dwNow = GetTickCount();
+        for (size_t i = 0; i < jobs.size(); ++i)
+        {
+            SStormJob& job = jobs[i];
+            if (job.dwPostedAt == 0 && (strSlots.find(job.strFile) != std::string::npos ||
+                                        strLog.find(Printed(job.strFile)) != std::string::npos))
+                job.dwPostedAt = dwNow;
+            if (job.hRun != NULL && WaitForSingleObject(job.hRun, 0) == WAIT_OBJECT_0)
+                EndRun(job);
+        }
+        return slots;
+    }
+
+    static void EndRun(SStormJob& job)
+    {
+        WaitForSingleObject(job.hRun, RUN_TIMEOUT);
+        GetExitCodeProcess(job.hRun, &job.dwExitCode);
+        CloseHandle(job.hRun);
+        job.hRun = NULL;
+    }
+
+    static size_t PostedCount(const std::vector<SStormJob>& jobs)
+    {
+        size_t nPosted = 0;
+        for (size_t i = 0; i < jobs.size(); ++i)
+            nPosted += jobs[i].dwPostedAt != 0 ? 1 : 0;
+        return nPosted;
+    }
+
+    static BOOL AllEnded(const std::vector<SStormJob>& jobs)
+    {
+        for (size_t i = 0; i < jobs.size(); ++i)
+            if (jobs[i].hRun != NULL)
+                return FALSE;
+        return TRUE;
+    }
+
+    // Kills one of the runs whose job has not reached the mailbox: each of
+    // them waits for the delivery mutex or tests the heartbeat.
+    void KillOneRun(std::vector<SStormJob>& jobs)
+    {
+        std::vector<size_t> candidates;
+        for (size_t i = 0; i < jobs.size(); ++i)
+            if (jobs[i].hRun != NULL && jobs[i].dwPostedAt == 0)
+                candidates.push_back(i);
+        if (candidates.empty())
+            return;
+        SStormJob& job = jobs[candidates[Draw(0, static_cast<int>(candidates.size()) - 1)]];
+        TerminateProcess(job.hRun, KILLED);
+        EndRun(job);
+        job.bKilled = job.dwExitCode == KILLED;    // it may have ended by itself just before
+        m_totals.nRunKills += job.bKilled ? 1 : 0;
+    }
+
+    void KillReceiver(SReceiverKill& kill)
+    {
+        kill.dwKilledAt = GetTickCount();
+        TerminateProcess(m_hReceiver, KILLED);
+        WaitForSingleObject(m_hReceiver, RUN_TIMEOUT);
+        CloseHandle(m_hReceiver);
+        m_hReceiver = NULL;
+        ++m_totals.nReceiverKills;
+    }
+
+    void RestartReceiver(SReceiverKill& kill)
+    {
+        StartReceiver(m_dwJobPause);
+        kill.dwServingAt = GetTickCount();
+    }
+
+    // Watches a round until all its runs have ended. It kills one run a
+    // drawn moment (up to one liveness test) after the n-th job of the round
+    // reached the mailbox, n drawn too, so that at least one other run still
+    // waits for its test or is in it then. When asked, it kills the receiver a drawn moment after its n-th job of
+    // the round, within the pause that follows it: in the middle of its
+    // drain; and starts it again after a drawn time, up to four liveness
+    // tests long, so that some runs find it dead and some do not.
+    void WatchRound(std::vector<SStormJob>& jobs, BOOL bKillReceiver, SReceiverKill& kill)
+    {
+        const DWORD dwStart = GetTickCount();
+        const size_t nRunKillAfter = static_cast<size_t>(Draw(0, WAVE - 2));
+        const DWORD dwRunKillDelay = static_cast<DWORD>(Draw(0, SAMPLE_PAUSE));
+        DWORD dwPostsReachedAt = 0;
+        const size_t nKillAfter = static_cast<size_t>(Draw(1, WAVE - 2));
+        const DWORD dwKillDelay = static_cast<DWORD>(Draw(0, static_cast<int>(m_dwJobPause)));
+        const DWORD dwDeadFor = static_cast<DWORD>(Draw(0, 4 * SAMPLE_PAUSE));
+        DWORD dwReachedAt = 0;
+        BOOL bRunKilled = FALSE;
+        while (!AllEnded(jobs) && GetTickCount() - dwStart < RUN_TIMEOUT && !HasFatalFailure())
+        {
+            const std::string strLog = ReceiverLog();
+            Observe(jobs, strLog);
+            const DWORD dwNow = GetTickCount();
+            if (dwPostsReachedAt == 0 && PostedCount(jobs) >= nRunKillAfter)
+                dwPostsReachedAt = dwNow;
+            if (!bRunKilled && dwPostsReachedAt != 0 && dwNow - dwPostsReachedAt >= dwRunKillDelay)
+            {
+                KillOneRun(jobs);
+                bRunKilled = TRUE;
+            }
+            if (bKillReceiver && kill.dwKilledAt == 0)
+            {
+                if (dwReachedAt == 0 && CountOf(strLog, HANDED_OVER) >= nKillAfter)
+                    dwReachedAt = dwNow;
+                if (dwReachedAt != 0 && dwNow - dwReachedAt >= dwKillDelay)
+                    KillReceiver(kill);
+            }
+            else if (kill.dwKilledAt != 0 && kill.dwServingAt == 0 && dwNow - kill.dwKilledAt >= dwDeadFor)
+            {
+                RestartReceiver(kill);
+            }
+            Sleep(STORM_POLL);
+        }
+        ASSERT_TRUE(AllEnded(jobs)) << "a run did not end";
+        if (bKillReceiver && kill.dwKilledAt == 0)
+            KillReceiver(kill);
+        if (kill.dwKilledAt != 0 && kill.dwServingAt == 0)
+            RestartReceiver(kill);
+    }
+
+    // The drain of the round is over once no slot is left, not even a
+    // consumed one: only the end of a drain deletes those.
+    BOOL WaitForDrain(std::vector<SStormJob>& jobs)
+    {
+        const DWORD dwStart = GetTickCount();
+        const DWORD dwTimeout = WAVE * (m_dwJobPause + 1500) + 60000;
+        while (!Observe(jobs, ReceiverLog()).empty())
+        {
+            if (GetTickCount() - dwStart > dwTimeout)
+                return FALSE;
+            Sleep(STORM_POLL);
+        }
+        return TRUE;
+    }
+
+    static BOOL WaitForLockFree()
+    {
+        const DWORD dwStart = GetTickCount();
+        while (ReadLock() != 0)
+        {
+            if (GetTickCount() - dwStart > LOCK_WAIT)
+                return FALSE;
+            Sleep(STORM_POLL);
+        }
+        return TRUE;
+    }
+
+    // A run can have found the receiver dead only when its liveness test
+    // ended after the kill (its job reached the mailbox after it) and began
+    // before the next receiver served: between the test's start and the job
+    // in the mailbox lie the sample pause, at most the wait for a "Lock" the
+    // killed receiver left, and a little work.
+    static BOOL CouldSeeDead(const SStormJob& job, const SReceiverKill& kill)
+    {
+        const DWORD dwAfterTest = SAMPLE_PAUSE + LOCK_WAIT + 1000;
+        return kill.dwKilledAt != 0 && job.dwPostedAt >= kill.dwKilledAt &&
+               job.dwPostedAt <= kill.dwServingAt + dwAfterTest;
+    }
+
+    // Each job by itself: how often it was handed over and started.
+    void CheckJob(const SStormJob& job, const SReceiverKill& kill, const std::string& strLog,
+                  const std::string& strStarts, int& nLostToReceiverKill)
+    {
+        SCOPED_TRACE(job.strFile);
+        const size_t nHanded = CountOf(strLog, Printed(job.strFile));
+        if (!job.bKilled)
+        {
+            EXPECT_EQ(0u, job.dwExitCode);
+        }
+        if (nHanded == 1)
+            ++m_totals.nHandedOnce;
+        else if (nHanded == 0 && job.dwPostedAt != 0 && kill.dwKilledAt != 0)
+            ++nLostToReceiverKill;
+        else if (nHanded == 0 && job.dwPostedAt == 0 && job.bKilled)
+            ++m_totals.nLostToRunKill;
+        else
+            ADD_FAILURE() << "handed over " << nHanded << " times";
+
+        const size_t nStarted = CountOf(strStarts, job.strFile);
+        EXPECT_LE(nStarted, 1u);
+        if (nStarted == 0)
+            return;
+        if (CouldSeeDead(job, kill))
+            ++m_totals.nDeadStarts;
+        else
+            ++m_totals.nFalseDeadStarts;
+        EXPECT_TRUE(CouldSeeDead(job, kill)) << "the application was started while the receiver was alive";
+    }
+
+    void CheckRound(const std::vector<SStormJob>& jobs, const SReceiverKill& kill, const std::string& strLog)
+    {
+        const std::string strStarts = ReadFileText(m_strApp + ".log");
+        int nLostToReceiverKill = 0;
+        size_t nHanded = 0;
+        for (size_t i = 0; i < jobs.size(); ++i)
+        {
+            CheckJob(jobs[i], kill, strLog, strStarts, nLostToReceiverKill);
+            nHanded += CountOf(strLog, Printed(jobs[i].strFile));
+        }
+        EXPECT_LE(nLostToReceiverKill, kill.dwKilledAt != 0 ? 1 : 0);
+        m_totals.nLostToReceiverKill += nLostToReceiverKill;
+        EXPECT_EQ(nHanded, CountOf(strLog, HANDED_OVER));   // no job of another round, none twice
+    }
+
+    void RunRound(int nRound)
+    {
+        std::vector<SStormJob> jobs = StartRound(nRound);
+        SReceiverKill kill = { 0, 0 };
+        WatchRound(jobs, nRound % RECEIVER_KILL_EVERY == 1, kill);
+        if (HasFatalFailure())
+            return;
+        EXPECT_TRUE(WaitForDrain(jobs));
+        EXPECT_TRUE(WaitForLockFree()) << "Lock " << ReadLock();
+        // The round's log starts afresh, so that each round reads only its own.
+        const std::string strLog = ReceiverLog();
+        CheckRound(jobs, kill, strLog);
+        m_strWholeLog += strLog;
+        DeleteFileA((m_strReceiver + ".log").c_str());
+        ++m_totals.nRounds;
+        m_totals.nJobs += WAVE;
+        printf("storm round %d: %d run kills, %d receiver kills, %d handed over once, lost %d + %d, %d dead starts\n",
+               nRound, m_totals.nRunKills, m_totals.nReceiverKills, m_totals.nHandedOnce, m_totals.nLostToRunKill,
+               m_totals.nLostToReceiverKill, m_totals.nDeadStarts);
+        fflush(stdout);
+    }
+
+    void PrintTotals(DWORD dwElapsed) const
+    {
+        printf("storm: %d rounds, %d jobs, %d runs killed, %d receivers killed and started again\n"
+               "storm: %d jobs handed over exactly once, none twice\n"
+               "storm: lost: %d whose run was killed before posting, %d taken by a receiver killed before "
+               "handing over\n"
+               "storm: %d applications started while the receiver was dead, %d false-dead starts\n"
+               "storm: %lu s\n",
+               m_totals.nRounds, m_totals.nJobs, m_totals.nRunKills, m_totals.nReceiverKills, m_totals.nHandedOnce,
+               m_totals.nLostToRunKill, m_totals.nLostToReceiverKill, m_totals.nDeadStarts,
+               m_totals.nFalseDeadStarts, static_cast<unsigned long>(dwElapsed / 1000));
+        fflush(stdout);
+    }
+};
 }
 
 TEST_F(LoadTest, TwoWavesOfTwentyReachTheLiveReceiverEachJobOnce)
@@ -164,7 +518,7 @@ TEST_F(LoadTest, TwoWavesOfTwentyReachTheLiveReceiverEachJobOnce)
         {
             SCOPED_TRACE(FileOf(nRound, nJob));
             EXPECT_EQ(0u, nJob < WAVE ? firstWave[nJob] : secondWave[nJob - WAVE]);
-            EXPECT_EQ(1u, CountOf(strLog, "File=\"" + FileOf(nRound, nJob) + "\""));
+            EXPECT_EQ(1u, CountOf(strLog, Printed(FileOf(nRound, nJob))));
         }
         EXPECT_EQ(nHandedOver, CountOf(strLog, HANDED_OVER));   // nothing else, nothing twice
         EXPECT_EQ(0, PendingSlots());
@@ -195,7 +549,7 @@ TEST_F(LoadTest, JobsBeyondTheMailboxAreRefusedWithExitTwoAndNeverHalfDelivered)
     {
         SCOPED_TRACE(FileOf(0, nJob));
         const std::string strFile = "File: \"" + FileOf(0, nJob) + "\"";
-        const std::string strPrinted = "File=\"" + FileOf(0, nJob) + "\"";
+        const std::string strPrinted = Printed(FileOf(0, nJob));
         const size_t nPlaces = CountOf(strMailbox, strFile) + CountOf(strLog, strPrinted);
         if (exitCodes[nJob] == 0)
             ++nAccepted;
@@ -208,4 +562,30 @@ TEST_F(LoadTest, JobsBeyondTheMailboxAreRefusedWithExitTwoAndNeverHalfDelivered)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_strApp + ".log").c_str()));   // nothing started
 
     TerminateProcess(m_hReceiver, 1);   // a stop would wait out its pause
+}
+
+// Long: run by `make soak` only (--gtest_also_run_disabled_tests).
+TEST_F(StormTest, DISABLED_FaultStormLosesDoublesAndFalselyStartsNothing)
+{
+    m_random.seed(ChooseSeed("TICKWARD_STORM_SEED"));
+    ZeroMemory(&m_totals, sizeof(m_totals));
+    const int nRounds = static_cast<int>(SettingOf("TICKWARD_STORM_ROUNDS", 100));
+    const DWORD dwStart = GetTickCount();
+    StartReceiver(m_dwJobPause);
+    for (int nRound = 1; nRound <= nRounds && !HasFatalFailure(); ++nRound)
+    {
+        SCOPED_TRACE(testing::Message() << "storm round " << nRound << " of " << nRounds);
+        RunRound(nRound);
+    }
+    PrintTotals(GetTickCount() - dwStart);
+
+    // The whole run: every job at most once across all rounds, and every
+    // job accounted for by a handover or a loss of a known cause.
+    for (int nRound = 1; nRound <= m_totals.nRounds; ++nRound)
+        for (int nJob = 0; nJob < WAVE; ++nJob)
+            EXPECT_GE(1u, CountOf(m_strWholeLog, Printed(FileOf(nRound, nJob, "storm"))));
+    EXPECT_EQ(static_cast<size_t>(m_totals.nHandedOnce), CountOf(m_strWholeLog, HANDED_OVER));
+    EXPECT_EQ(m_totals.nJobs, m_totals.nHandedOnce + m_totals.nLostToRunKill + m_totals.nLostToReceiverKill);
+    EXPECT_LE(m_totals.nLostToReceiverKill, m_totals.nReceiverKills);
+    EXPECT_EQ(0, m_totals.nFalseDeadStarts);
 }
