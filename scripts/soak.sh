@@ -5,12 +5,19 @@
 #     pause after each job, then with the real 10 s pause;
 #   - the mailbox reader through a thousand wake-ups, its handles and memory
 #     read from outside the process;
-#   - a long fuzz run of the timer command parser.
-# Takes about half an hour. Settings:
+#   - the fault storm: rounds of twenty Tickward runs at once against a live
+#     receiver with a short pause, one run killed at a random moment of each
+#     round, the receiver killed during its drain and started again in every
+#     tenth, and a ledger of every job checked after each round;
+#   - the timer command parser and composer fuzzed on both cores until ten
+#     million executions.
+# Takes about an hour. Settings:
 #   SOAK_ROUNDS=n        short-pause load rounds (default 5)
 #   SOAK_REAL_ROUNDS=n   load rounds with the real pause (default 1)
 #   SOAK_WAKEUPS=n       reader wake-ups (default 1000)
-#   SOAK_FUZZ_SECONDS=s  fuzzing time (default 600)
+#   SOAK_STORM_ROUNDS=n  fault storm rounds (default 100)
+#   SOAK_STORM_SEED=n    repeats the storm's random choices of an earlier run
+#   SOAK_FUZZ_RUNS=n     fuzz executions (default 10000000)
 set -e
 . "$(dirname "$0")/wine-env.sh"
 "$TICKWARD_ROOT/scripts/setup.sh"
@@ -30,5 +37,9 @@ TICKWARD_LOAD_ROUNDS=${SOAK_REAL_ROUNDS:-1} TICKWARD_LOAD_PAUSE=10000 \
     "$WINELOADER" "$bin/load_test.exe" </dev/null
 echo "soak: the reader through ${SOAK_WAKEUPS:-1000} wake-ups"
 TICKWARD_SOAK_WAKEUPS=${SOAK_WAKEUPS:-1000} "$WINELOADER" "$bin/soak_test.exe" </dev/null
-"$TICKWARD_ROOT/scripts/fuzz.sh" "${SOAK_FUZZ_SECONDS:-600}"
+echo "soak: fault storm, ${SOAK_STORM_ROUNDS:-100} rounds"
+TICKWARD_STORM_ROUNDS=${SOAK_STORM_ROUNDS:-100} TICKWARD_STORM_SEED=${SOAK_STORM_SEED:-} \
+    TICKWARD_LOAD_PAUSE=250 "$WINELOADER" "$bin/load_test.exe" \
+    --gtest_filter='StormTest.*' --gtest_also_run_disabled_tests </dev/null
+"$TICKWARD_ROOT/scripts/fuzz.sh" --runs "${SOAK_FUZZ_RUNS:-10000000}"
 echo "soak: passed in $(( $(date +%s) - started )) s"
