@@ -510,7 +510,9 @@ TEST_F(LoadTest, TwoWavesOfTwentyReachTheLiveReceiverEachJobOnce)
             runs.push_back(StartDelivery(nRound, nJob));
         }
         const std::vector<DWORD> secondWave = WaitForAll(runs);
-        ASSERT_TRUE(WaitForHandedOver(nHandedOver + 2 * WAVE, dwDrainTimeout));
+        // A job missing at the end is named by the checks below, with its
+        // run's exit code, before the test stops.
+        const BOOL bDrained = WaitForHandedOver(nHandedOver + 2 * WAVE, dwDrainTimeout);
         nHandedOver += 2 * WAVE;
 
         const std::string strLog = ReceiverLog();
@@ -522,8 +524,10 @@ TEST_F(LoadTest, TwoWavesOfTwentyReachTheLiveReceiverEachJobOnce)
         }
         EXPECT_EQ(nHandedOver, CountOf(strLog, HANDED_OVER));   // nothing else, nothing twice
         EXPECT_EQ(0, PendingSlots());
+        ASSERT_TRUE(bDrained);
     }
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_strApp + ".log").c_str()));   // nothing started
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_strApp + ".log").c_str()))   // nothing started
+        << ReadFileText(m_strApp + ".log");
 }
 
 // More jobs at once than the mailbox can hold while the receiver is busy with
