@@ -1,6 +1,7 @@
 // CRegistry.cpp - registry access for the command mailbox.
 #include "mailbox/CRegistry.h"
 
+#include "afx/afxmt.h"
 #include "mailbox/MailboxLayout.h"
 
 namespace
@@ -11,6 +12,9 @@ const DWORD READ_BUFFER_SIZE = MailboxLayout::TEXT_LIMIT;
 
 const int LOCK_POLLS = 20;
 const DWORD LOCK_POLL_PAUSE = 100;
+// A test and set takes milliseconds; a guard not had by then belongs to a
+// process that hangs, and the lock is then tried without it, as before.
+const DWORD LOCK_GUARD_WAIT = 1000;
 
 BOOL IsEmptyText(LPCSTR psz)
 {
@@ -135,20 +139,33 @@ BOOL CRegistry::LockKey(LPCSTR pszKey, BOOL bCurrentUser)
 {
     const HKEY hRoot = RootOf(bCurrentUser);
     int nTries = 0;
-    for (;;)
+    while (!TakeFreeLock(hRoot, pszKey))
     {
-        DWORD dwValue = 0;
-        if (!ReadDword(hRoot, pszKey, MailboxLayout::LOCK_VALUE, dwValue) || dwValue != MailboxLayout::LOCK_HELD)
-            break;
         // Someone holds the lock: wait for it, but not for ever, as a holder
         // that died would otherwise block the mailbox for good.
         PollPause(LOCK_POLL_PAUSE);
         if (++nTries >= LOCK_POLLS)
             return FALSE;
     }
-    // The lock is advisory: a failed write still lets the caller go on.
-    WriteDword(hRoot, pszKey, MailboxLayout::LOCK_VALUE, MailboxLayout::LOCK_HELD);
     return TRUE;
+}
+
+// Tests the lock and, when it is free, takes it, as one step under the guard
+// mutex: a writer and a reader that both took it would both go on, and the
+// reader could delete a consumed slot that the writer has just filled.
+BOOL CRegistry::TakeFreeLock(HKEY hRoot, LPCSTR pszKey)
+{
+    CMutex guard(FALSE, MailboxLayout::LOCK_GUARD_MUTEX);
+    const BOOL bGuarded = guard.m_hObject != NULL && guard.Lock(LOCK_GUARD_WAIT);
+    DWORD dwValue = 0;
+    const BOOL bFree = !ReadDword(hRoot, pszKey, MailboxLayout::LOCK_VALUE, dwValue) ||
+                       dwValue != MailboxLayout::LOCK_HELD;
+    // The lock is advisory: a failed write still lets the caller go on.
+    if (bFree)
+        WriteDword(hRoot, pszKey, MailboxLayout::LOCK_VALUE, MailboxLayout::LOCK_HELD);
+    if (bGuarded)
+        guard.Unlock();
+    return bFree;
 }
 
 BOOL CRegistry::UnlockKey(LPCSTR pszKey, BOOL bCurrentUser)

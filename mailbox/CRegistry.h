@@ -32,7 +32,9 @@ public:
     BOOL DeleteValue(LPCSTR pszKey, LPCSTR pszName);
 
     // The advisory mailbox lock. LockKey waits about 2 s for a held lock and
-    // then gives up (FALSE) without taking it; UnlockKey always frees it and
+    // then gives up (FALSE) without taking it; its test of the lock and the
+    // taking are one step for every user of this class (see
+    // MailboxLayout::LOCK_GUARD_MUTEX). UnlockKey always frees it and
     // tells whether it had been held.
     BOOL LockKey(LPCSTR pszKey, BOOL bCurrentUser);
     BOOL UnlockKey(LPCSTR pszKey, BOOL bCurrentUser);
@@ -44,6 +46,8 @@ protected:
     virtual void PollPause(DWORD dwMilliseconds);
 
 private:
+    BOOL TakeFreeLock(HKEY hRoot, LPCSTR pszKey);
+
     CRegistry(const CRegistry&);
     CRegistry& operator=(const CRegistry&);
 };

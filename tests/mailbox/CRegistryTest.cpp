@@ -253,6 +253,48 @@ TEST_F(CRegistryTest, LockKeyWithItsRealPauseGivesUpOnAHeldLock)
     EXPECT_EQ(1u, LockValue());
 }
 
+namespace
+{
+LONG g_nHolders = 0;
+LONG g_nBothHeld = 0;
+LONG g_nTaken = 0;
+
+// Takes the lock, holds it a moment and frees it, again and again; counts
+// every time it got the lock while another holder had it too.
+DWORD WINAPI TakeTheLockAgainAndAgain(LPVOID)
+{
+    CCountingRegistry registry;
+    for (int i = 0; i < 300; ++i)
+    {
+        if (!registry.LockKey(MAILBOX_KEY, TRUE))
+            continue;
+        InterlockedIncrement(&g_nTaken);
+        if (InterlockedIncrement(&g_nHolders) > 1)
+            InterlockedIncrement(&g_nBothHeld);
+        Sleep(1);
+        InterlockedDecrement(&g_nHolders);
+        registry.UnlockKey(MAILBOX_KEY, TRUE);
+    }
+    return 0;
+}
+}
+
+// Testing the lock and taking it are two registry calls: a second user that
+// tests between them must not find it free, or a writer and a reader both
+// hold it, and the reader deletes a consumed slot the writer has just filled.
+TEST_F(CRegistryTest, TwoUsersTakingTheLockAtOnceNeverBothGetIt)
+{
+    HANDLE ahUsers[2];
+    for (int i = 0; i < 2; ++i)
+        ahUsers[i] = CreateThread(NULL, 0, TakeTheLockAgainAndAgain, NULL, 0, NULL);
+    ASSERT_TRUE(ahUsers[0] != NULL && ahUsers[1] != NULL);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, ahUsers, TRUE, 60000));
+    CloseHandle(ahUsers[0]);
+    CloseHandle(ahUsers[1]);
+    EXPECT_LT(0, g_nTaken);
+    EXPECT_EQ(0, g_nBothHeld) << "of " << g_nTaken << " times taken";
+}
+
 TEST_F(CRegistryTest, UnlockKeyAlwaysFreesAndTellsWhetherItWasHeld)
 {
     // No lock value at all, not even a key: 0 is written, FALSE returned.
