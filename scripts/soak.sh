@@ -11,7 +11,7 @@
 #     tenth, and a ledger of every job checked after each round;
 #   - the timer command parser and composer fuzzed on both cores until ten
 #     million executions.
-# Takes about an hour. Settings:
+# Takes about 50 minutes. Settings:
 #   SOAK_ROUNDS=n        short-pause load rounds (default 5)
 #   SOAK_REAL_ROUNDS=n   load rounds with the real pause (default 1)
 #   SOAK_WAKEUPS=n       reader wake-ups (default 1000)
