@@ -35,7 +35,7 @@ const DWORD LOCK_FREE = 0;
 // Held by a writer or reader only while it tests "Lock" and sets it: the two
 // are separate registry calls, and without it two of them can both find the
 // lock free and both take it.
-const char LOCK_GUARD_MUTEX[] = "MUTEX_TickwardMailboxLock_1474027C-7CB4-436a-9158-89850D76B319";
+const char LOCK_GUARD_MUTEX[] = "MUTEX_TickwardMailboxLock";
 
 inline CString GetSlotName(int nSlot)
 {
