@@ -2,6 +2,7 @@
 #include "tools/status/CStatusReport.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ParseCmdLine.h"
@@ -170,7 +171,9 @@ CString CStatusReport::DescribeSlot(HKEY hKey, LPCSTR pszSlot)
         strText = "too long for any reader: it is never taken";
     else if (lResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
         strText.Format("not a text (type %lu): never taken", dwType);
-    else if (lstrcmpA(szText, MailboxLayout::CONSUMED_MARK) == 0)
+    // Byte for byte, as readers compare: a locale comparison would call
+    // texts with characters of no sorting weight consumed too.
+    else if (strcmp(szText, MailboxLayout::CONSUMED_MARK) == 0)
         strText = "consumed: deleted when the reader's drain ends";
     else
     {
