@@ -28,11 +28,13 @@ BOOL CMailboxWriter::Post(const CString& strKey, const CString& strCmdLine)
 
     CRegistry reg;
     // After the lock's time-out the scan goes ahead anyway: a lock left by a
-    // writer that died must not block the mailbox.
-    const BOOL bLocked = reg.LockKey(strKey, TRUE);
+    // writer that died must not block the mailbox. That is safe because only
+    // a slot that cannot be read is written, and readers delete only slots
+    // that read as consumed.
+    reg.LockKey(strKey, TRUE);
     CString strName;
     m_nResult = resultFull;
-    if (FindFreeSlot(reg, strKey, bLocked, strName))
+    if (FindFreeSlot(reg, strKey, strName))
     {
         Trace("Write new CmdLine: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strCmdLine));
         m_nResult = reg.WriteString(strKey, strName, strCmdLine) ? resultWritten : resultWriteFailed;
@@ -44,16 +46,13 @@ BOOL CMailboxWriter::Post(const CString& strKey, const CString& strCmdLine)
     return TRUE;
 }
 
-// The first slot that cannot be read is free. Failing that, a slot marked
-// consumed will do: a reader keeps its consumed slots until its whole drain
-// ends, ten seconds a job, and a mailbox full of them would turn every job
-// posted meanwhile away. Writing over the mark is safe only under the lock,
-// which keeps readers from deleting the slot between the scan and the write
-// (they delete only slots that still read as consumed); without the lock
-// the mailbox counts as full.
-BOOL CMailboxWriter::FindFreeSlot(CRegistry& reg, const CString& strKey, BOOL bLocked, CString& strName)
+// The first slot that cannot be read as text is free; every other one is
+// passed over, a consumed one ("xxx") too. Writing over the consumed mark
+// would be safe only if every reader took the lock in one step: a reader
+// that tests and sets "Lock" in two registry calls can hold it together
+// with this writer, and would then delete the job written over its mark.
+BOOL CMailboxWriter::FindFreeSlot(CRegistry& reg, const CString& strKey, CString& strName)
 {
-    CString strConsumed;
     for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT; ++nSlot)
     {
         strName = MailboxLayout::GetSlotName(nSlot);
@@ -61,9 +60,7 @@ BOOL CMailboxWriter::FindFreeSlot(CRegistry& reg, const CString& strKey, BOOL bL
         if (!reg.ReadString(strKey, strName, strExisting))
             return TRUE;
         Trace("CmdLine exist already: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strExisting));
-        if (bLocked && strConsumed.IsEmpty() && strExisting == MailboxLayout::CONSUMED_MARK)
-            strConsumed = strName;
     }
-    strName = strConsumed;
-    return !strName.IsEmpty();
+    strName.Empty();
+    return FALSE;
 }

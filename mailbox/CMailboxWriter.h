@@ -1,9 +1,9 @@
 // CMailboxWriter.h - the writing end of the registry command mailbox.
 //
 // Holds: CMailboxWriter. Tickward posts each job with it: under the mailbox
-// lock, into the first slot that cannot be read as text; when every slot
-// holds a text, over the first slot a reader has consumed, but only while
-// the lock is really held by this writer.
+// lock, into the first slot that cannot be read as text. A slot that holds
+// a text, a consumed one ("xxx") included, is never written over, so a
+// mailbox whose twenty slots all hold texts refuses the job.
 #ifndef MAILBOX_CMAILBOXWRITER_H
 #define MAILBOX_CMAILBOXWRITER_H
 
@@ -22,7 +22,7 @@ public:
         resultNone,         // nothing posted yet
         resultWritten,      // in slot m_strSlot
         resultTooLong,      // longer than a reader can read
-        resultFull,         // no free slot, and none that may be written over
+        resultFull,         // every slot holds a text
         resultWriteFailed   // the registry refused the write
     };
 
@@ -41,7 +41,7 @@ public:
 
 // Implementation
 private:
-    static BOOL FindFreeSlot(CRegistry& reg, const CString& strKey, BOOL bLocked, CString& strName);
+    static BOOL FindFreeSlot(CRegistry& reg, const CString& strKey, CString& strName);
 
     CMailboxWriter(const CMailboxWriter&);
     CMailboxWriter& operator=(const CMailboxWriter&);

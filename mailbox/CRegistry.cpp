@@ -151,8 +151,11 @@ BOOL CRegistry::LockKey(LPCSTR pszKey, BOOL bCurrentUser)
 }
 
 // Tests the lock and, when it is free, takes it, as one step under the guard
-// mutex: a writer and a reader that both took it would both go on, and the
-// reader could delete a consumed slot that the writer has just filled.
+// mutex: two writers that both took it would both find the same free slot,
+// and one job would overwrite the other. Receiving applications built by
+// others know nothing of the guard and may take the lock in two steps; the
+// writer is safe beside them because it never writes a slot that a reader
+// could delete.
 BOOL CRegistry::TakeFreeLock(HKEY hRoot, LPCSTR pszKey)
 {
     CMutex guard(FALSE, MailboxLayout::LOCK_GUARD_MUTEX);
