@@ -176,8 +176,14 @@ BOOL COrvaneApp::StoreCmdLine(LPCSTR pszText, int nLength)
 
 // The liveness test and the post run under the delivery mutex. A run that
 // waited for it in vain goes ahead unserialised rather than lose the job.
+// A product without a heartbeat table is refused before the mutex is taken:
+// its refusal shows a message box, and unattended nobody closes it, so the
+// run would hold the mutex until the scheduler ends it, and every run
+// meanwhile would wait and then go ahead unserialised.
 BOOL COrvaneApp::PostSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result)
 {
+    if (ProductCode::Classify(params.m_strProduct) != ProductCode::classSupported)
+        return PostTimerCommand(params, check, result);
     CMutex delivery(FALSE, DELIVERY_MUTEX_NAME);
     const BOOL bSerialised = delivery.Lock(DELIVERY_LOCK_TIMEOUT);
     const BOOL bTried = PostTimerCommand(params, check, result);

@@ -1,8 +1,10 @@
 // Tests of command dispatch and the power actions, through the power seam.
+#include "afx/AfxMessageBox.h"
 #include "app/COrvaneApp.h"
 #include "app/CPowerApi.h"
 #include "log/Log.h"
 #include "tests/support/CLocalAppData.h"
+#include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -277,4 +279,75 @@ TEST(COrvaneApp, RealVersionCallReportsTheNtFamilyUnderWine)
 {
     COrvaneApp app;
     EXPECT_TRUE(app.IsWindowsNT());
+}
+
+namespace
+{
+// The delivery mutex of Tickward's runs, as the test knows it.
+const char DELIVERY_MUTEX[] = "MUTEX_TickwardDelivery_1474027C-7CB4-436a-9158-89850D76B319";
+
+// A message box that nobody closes until the test does.
+HANDLE g_hBoxShown = NULL;
+HANDLE g_hBoxClosed = NULL;
+std::string g_strBoxText;
+
+int WaitingMessageBox(LPCSTR pszText, UINT /*nType*/)
+{
+    g_strBoxText = pszText;
+    SetEvent(g_hBoxShown);
+    WaitForSingleObject(g_hBoxClosed, 60000);
+    return IDOK;
+}
+
+DWORD WINAPI DeliverOnThread(LPVOID pvJob)
+{
+    const std::string& strJob = *static_cast<const std::string*>(pvJob);
+    COrvaneApp app;
+    app.StartCmdlineProcess(strJob.c_str(), static_cast<int>(strJob.size()));
+    return static_cast<DWORD>(app.GetExitCode());
+}
+}
+
+TEST(COrvaneApp, ProductMessageBoxHoldsNoDeliveryMutex)
+{
+    const struct
+    {
+        const char* pszProduct;
+        const char* pszBox;
+    } cases[] = {
+        { "_XYZ", "CInstanceCheck::Init() Unknow Product!" },
+        { "NAR2", "CInstanceCheck::Init() Hier fehlt noch was!" },
+    };
+    g_hBoxShown = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_hBoxClosed = CreateEventA(NULL, TRUE, FALSE, NULL);
+    const AFX_MESSAGEBOX_HOOK pfnOldHook = AfxSetMessageBoxHook(WaitingMessageBox);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszProduct);
+        ResetEvent(g_hBoxClosed);
+        CDebugOutputRecorder output;
+        std::string strJob = TimerJob("C:\\TV\\tvapp.exe", "010102", c.pszProduct);
+        HANDLE hThread = CreateThread(NULL, 0, DeliverOnThread, &strJob, 0, NULL);
+        ASSERT_TRUE(hThread != NULL);
+        const BOOL bShown = WaitForSingleObject(g_hBoxShown, 30000) == WAIT_OBJECT_0;
+        // While the box is up, another delivery takes the mutex at once.
+        HANDLE hMutex = CreateMutexA(NULL, FALSE, DELIVERY_MUTEX);
+        ASSERT_TRUE(hMutex != NULL);
+        const DWORD dwWait = WaitForSingleObject(hMutex, 0);
+        if (dwWait == WAIT_OBJECT_0)
+            ReleaseMutex(hMutex);
+        CloseHandle(hMutex);
+        SetEvent(g_hBoxClosed);
+        EXPECT_EQ(1u, ExitCodeAfterEnd(hThread));
+        CloseHandle(hThread);
+        EXPECT_TRUE(bShown);
+        EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), dwWait);
+        EXPECT_EQ(c.pszBox, g_strBoxText);
+        EXPECT_EQ(std::vector<std::string>(
+                      1, "\nCSharedMemory::Delete () m_hMapping = NULL   SharedMemory not Create?"),
+                  output.Texts());
+    }
+    AfxSetMessageBoxHook(pfnOldHook);
+    CloseHandle(g_hBoxShown);
+    CloseHandle(g_hBoxClosed);
 }
