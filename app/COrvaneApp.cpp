@@ -32,7 +32,7 @@ const char DELIVERY_MUTEX_NAME[] = "MUTEX_TickwardDelivery_1474027C-7CB4-436a-91
 }
 
 COrvaneApp::COrvaneApp()
-    : CWinApp(NULL), m_nExitCode(exitDone), m_pPowerApi(&g_realPowerApi)
+    : CWinApp(NULL), m_nExitCode(exitDone), m_dwStartError(ERROR_SUCCESS), m_pPowerApi(&g_realPowerApi)
 {
     ZeroMemory(m_szCmdLine, sizeof(m_szCmdLine));
 }
@@ -154,9 +154,15 @@ void COrvaneApp::StartCmdlineProcess(LPCSTR pszText, int nLength)
         SetExitCode(result.m_nExitCode);
         return;
     }
-    const BOOL bStarted = !result.m_bAlive && StartApplication(params.m_strAppPath, result.m_strCmdLine);
-    NoteLaunch(result, bStarted);
-    SetExitCode(result.m_bPosted || bStarted ? exitDone : exitNotDelivered);
+    if (result.m_bAlive)
+    {
+        m_record.Note("not started");
+        SetExitCode(result.m_bPosted ? exitDone : exitNotDelivered);
+        return;
+    }
+    // No reader takes a job from the mailbox of a dead application: only
+    // an application started with it has it.
+    SetExitCode(StartApplication(params.m_strAppPath, result.m_strCmdLine) ? exitDone : exitNotDelivered);
 }
 
 // Keeps the received command in m_szCmdLine, always terminated. A command
@@ -276,14 +282,6 @@ void COrvaneApp::NotePost(const CMailboxWriter& writer)
     }
 }
 
-void COrvaneApp::NoteLaunch(const CDeliveryResult& result, BOOL bStarted)
-{
-    if (result.m_bAlive)
-        m_record.Note("not started");
-    else
-        m_record.Note(bStarted ? "started" : "start failed");
-}
-
 // The path is quoted: unquoted, a path with blanks lets the system try a
 // shorter program name first ("E:\TV.exe" for "E:\TV App\tvapp.exe") and the
 // started application would cut its command tail inside the path.
@@ -292,18 +290,25 @@ void COrvaneApp::NoteLaunch(const CDeliveryResult& result, BOOL bStarted)
 // so such a path is not started at all.
 BOOL COrvaneApp::StartApplication(const CString& strAppPath, const CString& strCmdLine)
 {
+    CString strFailure = "start failed: a double quote in the path";
     if (strAppPath.Find('"') < 0)
     {
         CString strLaunch;
         strLaunch.Format("\"%s\" %s", static_cast<LPCSTR>(strAppPath), static_cast<LPCSTR>(strCmdLine));
         if (RunProgram(strLaunch) == 0)
+        {
+            m_record.Note("started");
             return TRUE;
+        }
+        strFailure.Format("start failed (error %lu)", m_dwStartError);
     }
     LogDebug("Tickward::StartCmdlineProcess() Could't start %s", static_cast<LPCSTR>(strAppPath));
+    m_record.Note(strFailure);
     return FALSE;
 }
 
-// Returns 0 when the process was created, 1 when it was not.
+// Returns 0 when the process was created, 1 when it was not; then
+// m_dwStartError holds the Windows error.
 int COrvaneApp::RunProgram(LPCSTR pszCommandLine)
 {
     // CreateProcessA may write into its command line, so it gets a private
@@ -316,7 +321,10 @@ int COrvaneApp::RunProgram(LPCSTR pszCommandLine)
     ZeroMemory(&process, sizeof(process));
     if (!CreateProcessA(NULL, strBuffer.GetBuffer(strBuffer.GetLength()), NULL, NULL, FALSE, 0, NULL,
                         NULL, &startup, &process))
+    {
+        m_dwStartError = ::GetLastError();
         return 1;
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 0;

@@ -27,7 +27,9 @@ public:
     {
         exitDone = 0,           // nothing asked, or the command was carried out
         exitUnusable = 1,       // the command line cannot be used
-        exitNotDelivered = 2    // a usable timer command did not reach the application
+        exitNotDelivered = 2    // a usable timer command did not reach the application (a job in
+                                // the mailbox of a dead application that could not be started
+                                // has not reached it either)
     };
     enum
     {
@@ -77,10 +79,10 @@ private:
     BOOL StartApplication(const CString& strAppPath, const CString& strCmdLine);
     void NoteRefusedProduct(LPCSTR pszProduct);
     void NotePost(const CMailboxWriter& writer);
-    void NoteLaunch(const CDeliveryResult& result, BOOL bStarted);
     void WriteRequestToJournal(LPCSTR pszRequest);
 
     int m_nExitCode;
+    DWORD m_dwStartError;   // why the last RunProgram created no process
     CPowerApi* m_pPowerApi;
     CRunRecord m_record;    // the run's line in the journal
 };

@@ -337,8 +337,9 @@ TEST_F(BadInputTest, QuotesInOddPlaces)
     ExpectOnlyTheCheckedLaunches();
 
     // A path that is a single quote is empty: the job is posted, but there
-    // is no program to start.
-    Check(SCase({ "path that is one quote", Join("\"", CleanTokens(DEAD)), 0,
+    // is no program to start, and no reader takes it from the mailbox of a
+    // dead application.
+    Check(SCase({ "path that is one quote", Join("\"", CleanTokens(DEAD)), 2,
                   Texts(1, "\nTickward::StartCmdlineProcess() Could't start \t"),
                   DeadMailboxText(), "" }));
 }
@@ -349,7 +350,7 @@ TEST_F(BadInputTest, QuoteInsideTheApplicationPathStartsNoOtherProgram)
     // would end the quoted program name early and run "...\TV App\tv.exe".
     const std::string strPlanted = InstallRecorder("TV App", "tv.exe");
     const std::string strPath = m_strDir + "\\TV App\\tv\"app.exe";
-    Check(SCase({ "quote inside the path", Join(Quoted(strPath), CleanTokens(DEAD)), 0,
+    Check(SCase({ "quote inside the path", Join(Quoted(strPath), CleanTokens(DEAD)), 2,
                   Texts(1, "\nTickward::StartCmdlineProcess() Could't start " + strPath + "\t"),
                   DeadMailboxText(), "" }));
     ExpectLaunchesExactly(strPlanted, "");

@@ -10,6 +10,7 @@
 #include <shlwapi.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -142,4 +143,41 @@ TEST_F(JournalTest, UnwritableJournalChangesNothingOfTheDelivery)
     const std::vector<std::string> expected = {
         "\nTickward: journal not written: " + m_appData.JournalPath() + " (error 3)\t" };
     EXPECT_EQ(expected, run.m_outputs);
+}
+
+TEST_F(JournalTest, JobsThatDoNotReachTheApplicationAreNamedAndExitTwo)
+{
+    const std::string strQuoted = TimerJob(BinPath("tv\"app.exe"), "010102", "_SEL", "C:\\Rec\\run2.ts");
+    const struct
+    {
+        const char* pszLabel;
+        std::string strJob;
+        BOOL bAlive;
+        BOOL bFull;
+        const char* pszEnd;     // the line after what was asked
+    } cases[] = {
+        // In the mailbox, but no reader runs to take it from there.
+        { "no such application", Job(1), FALSE, FALSE, " | not alive, slot 1, start failed (error 2) | exit 2\r" },
+        { "quote in the path", strQuoted, FALSE, FALSE,
+          " | not alive, slot 1, start failed: a double quote in the path | exit 2\r" },
+        { "mailbox full", Job(3), TRUE, TRUE, " | alive, no slot: mailbox full, not started | exit 2\r" },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszLabel);
+        DeleteMailbox();
+        for (int nSlot = 1; c.bFull && nSlot <= 20; ++nSlot)
+            WriteSlot(nSlot, nSlot % 2 == 0 ? "xxx" : "full");
+        DeleteFileA(m_appData.JournalPath().c_str());
+        std::unique_ptr<CHeartbeatRun> heartbeat(c.bAlive ? new CHeartbeatRun(1, 2) : NULL);
+        CDebuggeeRun run;
+        ASSERT_TRUE(run.Run(Tickward() + c.strJob));
+        heartbeat.reset();
+        EXPECT_EQ(2u, run.m_dwExitCode);
+        const std::vector<std::string> lines = Lines(ReadFileText(m_appData.JournalPath()));
+        ASSERT_EQ(1u, lines.size());
+        const size_t nFacts = lines[0].find(" | ");
+        ASSERT_NE(std::string::npos, nFacts) << lines[0];
+        EXPECT_EQ(c.pszEnd, lines[0].substr(nFacts)) << lines[0];
+    }
 }
