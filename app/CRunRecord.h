@@ -2,7 +2,10 @@
 // run journal.
 //
 // Holds: CRunRecord. The run notes each fact as it happens; Write appends
-// the one journal line of the run: "<asked> | <facts> | exit <code>".
+// the one journal line of the run: "<asked> | <facts> | exit <code>". In
+// the fields, control characters, "|" and "%" are written as "%" and two
+// hexadecimal digits, so that a line is always one run and its last field
+// its real exit code.
 #ifndef APP_CRUNRECORD_H
 #define APP_CRUNRECORD_H
 
@@ -23,6 +26,9 @@ public:
     void Write(int nExitCode);
 
 private:
+    // strField with its control characters, "|" and "%" escaped.
+    static CString Escape(const CString& strField);
+
     CString m_strAsked;
     CString m_strFacts;
     BOOL m_bWritten;

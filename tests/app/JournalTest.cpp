@@ -181,3 +181,20 @@ TEST_F(JournalTest, JobsThatDoNotReachTheApplicationAreNamedAndExitTwo)
         EXPECT_EQ(c.pszEnd, lines[0].substr(nFacts)) << lines[0];
     }
 }
+
+TEST_F(JournalTest, LineBreaksAndSeparatorsInAFieldKeepTheRunOnOneLine)
+{
+    // Both would read as a run that ended well; the command is unusable.
+    const std::string strFile = "C:\\Rec\\a\r\nb | exit 0\t%.ts";
+    CDebuggeeRun run;
+    ASSERT_TRUE(run.Run(Tickward() + TimerJob(BinPath("tvapp.exe"), "0101\n | exit 0", "_SEL", strFile)));
+    EXPECT_EQ(1u, run.m_dwExitCode);
+    const std::string strJournal = ReadFileText(m_appData.JournalPath());
+    const std::vector<std::string> lines = Lines(strJournal);
+    ASSERT_EQ(1u, lines.size()) << strJournal;
+    const std::string strExpected = " timer P: _SEL, devices 0101%0A %7C exit 0, "
+                                    "File: \"C:\\Rec\\a%0D%0Ab %7C exit 0%09%25.ts\", Key: 0 characters"
+                                    " | unusable: invalid device | exit 1\r";
+    ASSERT_LE(strExpected.size(), lines[0].size());
+    EXPECT_EQ(strExpected, lines[0].substr(lines[0].size() - strExpected.size()));
+}
