@@ -80,9 +80,13 @@ BOOL CRunJournal::Append(const CString& strEntry)
     const CString strLine = FormatLine(strEntry);
     CMutex mutex(FALSE, MUTEX_NAME);
     // Without the mutex the line is still written whole, by one appending
-    // write; only a rotation at that moment could then lose it.
+    // write.
     const BOOL bHeld = mutex.Lock(LOCK_TIMEOUT);
-    RotateIfFull(strPath, strFolder + ROTATED_NAME, strLine.GetLength());
+    // Only the mutex's holder rotates: two writers that both renamed would
+    // replace the older part with a journal of a few lines, and its history
+    // would be gone. A full journal just grows a line longer meanwhile.
+    if (bHeld)
+        RotateIfFull(strPath, strFolder + ROTATED_NAME, strLine.GetLength());
     const DWORD dwError = WriteLine(strPath, strLine);
     if (bHeld)
         mutex.Unlock();

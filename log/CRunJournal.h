@@ -5,8 +5,9 @@
 // that an operator can still see weeks later what each run was asked and
 // what it did. Each line is written with one write on a file opened for
 // appending, under a named mutex that every writer takes, so lines of runs
-// at the same moment never mix. Past MAX_SIZE the journal becomes
-// "journal.1.log" (replacing an older one) and a new one begins.
+// at the same moment never mix. Past MAX_SIZE the writer that holds the
+// mutex renames the journal "journal.1.log" (replacing an older one) and a
+// new one begins; a writer that waited for the mutex in vain only appends.
 #ifndef LOG_CRUNJOURNAL_H
 #define LOG_CRUNJOURNAL_H
 

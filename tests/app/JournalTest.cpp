@@ -60,6 +60,23 @@ protected:
     }
     static std::string Tickward() { return Quoted(BinPath("tickward.exe")) + " "; }
 
+    // A journal so near its bound that no further line fits, and an empty
+    // older part that a rotation replaces. Returns the journal's text.
+    std::string WriteFullJournal() const
+    {
+        CreateDirectoryA(m_appData.TickwardFolder().c_str(), NULL);
+        std::string strOld;
+        while (strOld.size() < JOURNAL_BOUND - 20)
+            strOld += "old line " + std::to_string(strOld.size()) + "\r\n";
+        HANDLE hFile = CreateFileA(m_appData.JournalPath().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        DWORD dwWritten = 0;
+        WriteFile(hFile, strOld.data(), static_cast<DWORD>(strOld.size()), &dwWritten, NULL);
+        CloseHandle(hFile);
+        hFile = CreateFileA(m_appData.RotatedPath().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        CloseHandle(hFile);
+        return strOld;
+    }
+
     CLocalAppData m_appData;
 };
 }
@@ -104,18 +121,7 @@ TEST_F(JournalTest, TwentyRunsAtOnceWriteTwentyWholeLinesEachWithItsOwnOutcome)
 
 TEST_F(JournalTest, RotationKeepsEveryLine)
 {
-    // A journal so near its bound that no further line fits, and an older
-    // part that the rotation replaces.
-    CreateDirectoryA(m_appData.TickwardFolder().c_str(), NULL);
-    std::string strOld;
-    while (strOld.size() < JOURNAL_BOUND - 20)
-        strOld += "old line " + std::to_string(strOld.size()) + "\r\n";
-    HANDLE hFile = CreateFileA(m_appData.JournalPath().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD dwWritten = 0;
-    WriteFile(hFile, strOld.data(), static_cast<DWORD>(strOld.size()), &dwWritten, NULL);
-    CloseHandle(hFile);
-    hFile = CreateFileA(m_appData.RotatedPath().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    CloseHandle(hFile);
+    const std::string strOld = WriteFullJournal();
 
     for (int nRun = 0; nRun < 3; ++nRun)
     {
@@ -127,6 +133,28 @@ TEST_F(JournalTest, RotationKeepsEveryLine)
     ASSERT_EQ(3u, lines.size());
     for (int nRun = 0; nRun < 3; ++nRun)
         EXPECT_NE(std::string::npos, lines[nRun].find("power -E;" + std::to_string(7 + nRun))) << lines[nRun];
+}
+
+TEST_F(JournalTest, WriterWithoutTheJournalMutexAppendsButNeverRotates)
+{
+    const std::string strOld = WriteFullJournal();
+    // Another writer holds the journal's mutex for longer than a run waits.
+    HANDLE hMutex = CreateMutexA(NULL, TRUE, "TickwardJournal");
+    ASSERT_TRUE(hMutex != NULL);
+    CDebuggeeRun run;
+    const BOOL bRan = run.Run(Tickward() + "-E;7");
+    ReleaseMutex(hMutex);
+    CloseHandle(hMutex);
+    ASSERT_TRUE(bRan);
+
+    EXPECT_EQ(0u, ReadFileText(m_appData.RotatedPath()).size());     // the older part was not replaced
+    const std::string strJournal = ReadFileText(m_appData.JournalPath());
+    ASSERT_LT(strOld.size(), strJournal.size());
+    EXPECT_TRUE(strOld == strJournal.substr(0, strOld.size()));   // a megabyte: no diff printed
+    const std::string strAppended = strJournal.substr(strOld.size());
+    EXPECT_EQ(1u, Lines(strAppended).size()) << strAppended;
+    const std::string strEnd = " power -E;7 | unusable: unknown power code | exit 1\r\n";
+    EXPECT_EQ(strAppended.size() - strEnd.size(), strAppended.find(strEnd)) << strAppended;
 }
 
 TEST_F(JournalTest, UnwritableJournalChangesNothingOfTheDelivery)
