@@ -180,6 +180,13 @@ int CSharedMemory::Lock()
     return 1;
 }
 
+int CSharedMemory::TryLock(DWORD dwTimeout)
+{
+    if (m_pMutex == NULL)
+        return 0;
+    return m_pMutex->Lock(dwTimeout) ? 1 : 0;
+}
+
 int CSharedMemory::Unlock()
 {
     if (m_pMutex == NULL)

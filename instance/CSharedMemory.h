@@ -34,6 +34,10 @@ public:
     // Bracket every access to the block. 0 when there is no block.
     int Lock();
     int Unlock();
+    // Lock that waits at most dwTimeout ms: 0 also when another process
+    // held the block longer. For tools that must not hang when a holder
+    // hangs; the system's own accesses wait for as long as it takes.
+    int TryLock(DWORD dwTimeout);
 
     // Bytes of the block that really lie in this process's view: m_dwSize,
     // or fewer when the block existed already with a smaller size than asked

@@ -13,6 +13,7 @@
 namespace
 {
 const char TABLE_NAME[] = "FILE_1474027C-7CB4-436a-9158-89850D76B319";
+const char TABLE_MUTEX[] = "MUTEX_1474027C-7CB4-436a-9158-89850D76B319";
 
 class StatusTest : public ::testing::Test
 {
@@ -23,7 +24,14 @@ protected:
     virtual void SetUp() { DeleteMailbox(); }
     virtual void TearDown() { DeleteMailbox(); }
 
-    DWORD Status(std::string& strOutput) { return RunForOutput(Quoted(BinPath("twstatus.exe")), strOutput); }
+    DWORD Status(std::string& strOutput, DWORD dwTimeout = 30000)
+    {
+        return RunForOutput(Quoted(BinPath("twstatus.exe")), strOutput, dwTimeout);
+    }
+    static std::string LastLine(const std::string& strOutput)
+    {
+        return strOutput.substr(strOutput.rfind('\n', strOutput.size() - 2) + 1);
+    }
 
     static void ExpectShown(const std::string& strOutput, const std::string& strPart)
     {
@@ -84,7 +92,22 @@ TEST_F(StatusTest, MachineWithoutTableMailboxOrJournalIsReportedAndNothingIsMade
     CreateDirectoryA(m_appData.TickwardFolder().c_str(), NULL);
     CreateDirectoryA(m_appData.JournalPath().c_str(), NULL);
     EXPECT_EQ(1u, Status(strOutput));
-    EXPECT_EQ("twstatus: cannot read the journal (error 5)\r\n",
-              strOutput.substr(strOutput.rfind('\n', strOutput.size() - 2) + 1));
+    EXPECT_EQ("twstatus: cannot read the journal (error 5)\r\n", LastLine(strOutput));
     RemoveDirectoryA(m_appData.JournalPath().c_str());
+}
+
+TEST_F(StatusTest, TableWhoseMutexAHungProgramHoldsIsReportedBusy)
+{
+    HANDLE hTable = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, 240, TABLE_NAME);
+    ASSERT_TRUE(hTable != NULL);
+    HANDLE hMutex = CreateMutexA(NULL, TRUE, TABLE_MUTEX);     // held, and never given back while twstatus runs
+    ASSERT_TRUE(hMutex != NULL);
+    std::string strOutput;
+    // It waits 5 s for the mutex; the run is ended only after 30 s.
+    const DWORD dwExitCode = Status(strOutput, 30000);
+    ReleaseMutex(hMutex);
+    CloseHandle(hMutex);
+    CloseHandle(hTable);
+    EXPECT_EQ(1u, dwExitCode);
+    EXPECT_EQ("twstatus: the heartbeat table is busy: its mutex was held for more than 5 s\r\n", LastLine(strOutput));
 }

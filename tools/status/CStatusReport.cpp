@@ -16,11 +16,13 @@
 
 namespace
 {
-// The table's counters, each read under the table's mutex.
+// The table's counters, each read under the table's mutex. FALSE when the
+// mutex was not had within TABLE_LOCK_TIMEOUT: a receiving application that
+// hangs holding it must not hang the operator's tool too.
 BOOL ReadCounters(CSharedMemory& table, std::vector<DWORD>& counters)
 {
     const DWORD dwCount = table.GetValidSize() / sizeof(DWORD);
-    if (!table.Lock())
+    if (!table.TryLock(CStatusReport::TABLE_LOCK_TIMEOUT))
         return FALSE;
     const DWORD* pdwTable = static_cast<const DWORD*>(table.m_pView);
     counters.assign(pdwTable, pdwTable + dwCount);
@@ -74,10 +76,10 @@ BOOL CStatusReport::PrintHeartbeats()
     std::vector<DWORD> first;
     std::vector<DWORD> second;
     if (!ReadCounters(table, first))
-        return Fail("the heartbeat table", ERROR_INVALID_HANDLE);
+        return FailBusy();
     Pause(HeartbeatTable::SAMPLE_PAUSE);
     if (!ReadCounters(table, second))
-        return Fail("the heartbeat table", ERROR_INVALID_HANDLE);
+        return FailBusy();
 
     int nAlive = 0;
     for (size_t i = 0; i < first.size() && i < second.size(); ++i)
@@ -240,6 +242,13 @@ BOOL CStatusReport::PrintJournal()
 void CStatusReport::Pause(DWORD dwMilliseconds)
 {
     ::Sleep(dwMilliseconds);
+}
+
+BOOL CStatusReport::FailBusy()
+{
+    m_strError.Format("twstatus: the heartbeat table is busy: its mutex was held for more than %lu s",
+                      static_cast<unsigned long>(TABLE_LOCK_TIMEOUT / 1000));
+    return FALSE;
 }
 
 BOOL CStatusReport::Fail(LPCSTR pszWhat, DWORD dwError)

@@ -18,7 +18,9 @@ public:
     enum
     {
         JOURNAL_LINES = 20,         // lines of the journal shown
-        JOURNAL_TAIL = 64 * 1024    // bytes read from the journal's end, plenty for them
+        JOURNAL_TAIL = 64 * 1024,   // bytes read from the journal's end, plenty for them
+        TABLE_LOCK_TIMEOUT = 5000   // ms waited for the heartbeat table's mutex; its users hold it
+                                    // for single readings only
     };
 
     CStatusReport();
@@ -42,6 +44,7 @@ private:
     static CString DescribeLock(HKEY hKey);
     static CString DescribeDeviceTypes(int nCategory);
     BOOL Fail(LPCSTR pszWhat, DWORD dwError);
+    BOOL FailBusy();
 
     CStatusReport(const CStatusReport&);
     CStatusReport& operator=(const CStatusReport&);

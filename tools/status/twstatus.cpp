@@ -5,7 +5,8 @@
 //   twstatus
 //
 // It only reads. Exit code: 0 the state was read and printed; 1 a part of
-// it could not be read (one line on standard error says which); 2 wrong
+// it could not be read, or the heartbeat table stayed busy for longer than
+// its bounded wait (one line on standard error says which); 2 wrong
 // arguments.
 #include "tools/status/CStatusReport.h"
 
