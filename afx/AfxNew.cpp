@@ -1,9 +1,11 @@
-// AfxNew.cpp - the program's operator new and delete.
+// AfxNew.cpp - the operator new and delete of Tickward's own programs.
 //
 // The framework's code raises no exceptions, so a failed allocation cannot be
 // thrown either: it ends the process, as a failed CString allocation does.
 // Replacing the runtime's throwing versions also keeps its exception and
-// name-demangling machinery out of the executable.
+// name-demangling machinery out of the executable. Linked into the shipped
+// programs only, never into the SDK: a receiving application that handles
+// std::bad_alloc must keep getting it.
 #include <new>
 #include <stdlib.h>
 

@@ -1,7 +1,7 @@
 // CRunRecord.cpp - what one run of Tickward was asked and what it did.
 #include "app/CRunRecord.h"
 
-#include "log/CRunJournal.h"
+#include "journal/CRunJournal.h"
 
 CRunRecord::CRunRecord()
     : m_strAsked("nothing"), m_bWritten(FALSE)

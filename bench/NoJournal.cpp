@@ -1,7 +1,7 @@
 // NoJournal.cpp - a run journal that writes nothing. Linked into
 // tickward_nojournal.exe only, in place of the real one, so that the
 // benchmark can time what the journal costs a delivery.
-#include "log/CRunJournal.h"
+#include "journal/CRunJournal.h"
 
 CRunJournal::CRunJournal()
 {

@@ -50,6 +50,8 @@ install(DIRECTORY scheduler/ DESTINATION scheduler COMPONENT programs FILES_MATC
 # The SDK: what a receiving application links (the framework layer, the
 # diagnostic channels, the command record, the heartbeat, the mailbox
 # reader), each library with the headers of its folder, under one target.
+# What only Tickward's programs need stays out: the aborting operator new
+# (afx_new) and the run journal (tw_journal).
 set(TICKWARD_SDK_LIBRARIES afx tw_log tw_cmdline tw_instance tw_mailbox)
 add_library(tickward_sdk INTERFACE)
 set_target_properties(tickward_sdk PROPERTIES EXPORT_NAME Tickward)

@@ -9,7 +9,7 @@
 #include "cmdline/ProductCode.h"
 #include "instance/CSharedMemory.h"
 #include "instance/HeartbeatTable.h"
-#include "log/CRunJournal.h"
+#include "journal/CRunJournal.h"
 #include "mailbox/MailboxLayout.h"
 
 #include <vector>

@@ -1,5 +1,5 @@
 // CRunJournal.cpp - the journal of Tickward's runs.
-#include "log/CRunJournal.h"
+#include "journal/CRunJournal.h"
 
 #include "afx/afxmt.h"
 #include "log/Log.h"

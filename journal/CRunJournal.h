@@ -8,8 +8,8 @@
 // at the same moment never mix. Past MAX_SIZE the writer that holds the
 // mutex renames the journal "journal.1.log" (replacing an older one) and a
 // new one begins; a writer that waited for the mutex in vain only appends.
-#ifndef LOG_CRUNJOURNAL_H
-#define LOG_CRUNJOURNAL_H
+#ifndef JOURNAL_CRUNJOURNAL_H
+#define JOURNAL_CRUNJOURNAL_H
 
 #include <windows.h>
 
@@ -52,4 +52,4 @@ private:
     CRunJournal& operator=(const CRunJournal&);
 };
 
-#endif // LOG_CRUNJOURNAL_H
+#endif // JOURNAL_CRUNJOURNAL_H
