@@ -27,8 +27,14 @@ CPowerApi g_realPowerApi;
 // in the same minute; without it two runs can take the advisory "Lock" value
 // together and write the same slot, and one run's clearing of the table can
 // make a live application look dead to another run, which then starts it
-// twice. Receiving applications never take it.
-const char DELIVERY_MUTEX_NAME[] = "MUTEX_TickwardDelivery_1474027C-7CB4-436a-9158-89850D76B319";
+// twice. Receiving applications never take it. Its name carries the table's,
+// so that it guards exactly the runs that share that table.
+const char DELIVERY_MUTEX_PREFIX[] = "MUTEX_TickwardDelivery_";
+
+CString GetDeliveryMutexName()
+{
+    return CString(DELIVERY_MUTEX_PREFIX) + HeartbeatTable::NAME;
+}
 }
 
 COrvaneApp::COrvaneApp()
@@ -190,7 +196,7 @@ BOOL COrvaneApp::PostSerialised(CCmdLineParams& params, CInstanceCheck& check, C
 {
     if (ProductCode::Classify(params.m_strProduct) != ProductCode::classSupported)
         return PostTimerCommand(params, check, result);
-    CMutex delivery(FALSE, DELIVERY_MUTEX_NAME);
+    CMutex delivery(FALSE, GetDeliveryMutexName());
     const BOOL bSerialised = delivery.Lock(DELIVERY_LOCK_TIMEOUT);
     const BOOL bTried = PostTimerCommand(params, check, result);
     if (bSerialised)

@@ -21,13 +21,19 @@
 #include <string>
 #include <vector>
 
+#include "cmdline/ProductCode.h"
+#include "instance/HeartbeatTable.h"
+#include "mailbox/MailboxLayout.h"
+#include "receiver/ReceiverStop.h"
+
 namespace
 {
-const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
 const char HEARTBEAT_STOP[] = "TickwardBenchHeartbeatStop";
-const char RECEIVER_STOP[] = "TickwardReceiverStop_1_2";    // the receiver of type 1, index 2
-const double FLOOR_MS = 600.0;
-const int BURST_SIZE = 20;
+// The device that every job of the benchmark is for ("010102").
+const int DEVICE_TYPE = 1;
+const int DEVICE_INDEX = 2;
+const double FLOOR_MS = HeartbeatTable::SAMPLE_PAUSE;
+const int BURST_SIZE = MailboxLayout::SLOT_COUNT;  // a burst fills the mailbox
 const DWORD RECEIVER_PAUSE = 10500;     // the reader pauses 10 s after a job
 const DWORD POLL_INTERVAL = 2;
 const SIZE_T PEAK_UNKNOWN = static_cast<SIZE_T>(-1);
@@ -141,20 +147,18 @@ double Max(const std::vector<double>& values)
 
 void ClearMailbox()
 {
-    SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+    SHDeleteKeyA(HKEY_CURRENT_USER, MailboxLayout::KEY);
 }
 
 int CountSlots()
 {
     HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, MailboxLayout::KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
         return 0;
     int nCount = 0;
-    for (int i = 1; i <= BURST_SIZE; ++i)
+    for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT; ++nSlot)
     {
-        char szName[8];
-        wsprintfA(szName, "%d", i);
-        if (RegQueryValueExA(hKey, szName, NULL, NULL, NULL, NULL) == ERROR_SUCCESS)
+        if (RegQueryValueExA(hKey, MailboxLayout::GetSlotName(nSlot), NULL, NULL, NULL, NULL) == ERROR_SUCCESS)
             ++nCount;
     }
     RegCloseKey(hKey);
@@ -202,7 +206,7 @@ std::string TickwardJob(const std::string& strApp, int nRun, const char* pszProg
 {
     char szFile[64];
     wsprintfA(szFile, "C:\\Rec\\bench %d.ts", nRun);
-    return Quoted(g_strBin + pszProgram) + " " + Quoted(strApp) + ";010102;P: _SEL;D: 5;Key: ;File: "
+    return Quoted(g_strBin + pszProgram) + " " + Quoted(strApp) + ";010102;P: " + ProductCode::SUPPORTED + ";D: 5;Key: ;File: "
         + Quoted(szFile) + ";FM: 1;TO: 1;SO: 0;EO: 0";
 }
 
@@ -390,7 +394,9 @@ void MeasureHandoff(int nRuns, const std::string& strApp, CResults& results)
 BOOL RunWithHeartbeat(int nRuns, CResults& results)
 {
     HANDLE hStop = CreateEventA(NULL, TRUE, FALSE, HEARTBEAT_STOP);
-    HANDLE hHeartbeat = Start(Quoted(g_strBin + "heartbeat.exe") + " 1 2 " + HEARTBEAT_STOP + " 3600000");
+    char szDevice[32];
+    wsprintfA(szDevice, " %d %d ", HeartbeatTable::GetCategory(DEVICE_TYPE), DEVICE_INDEX);
+    HANDLE hHeartbeat = Start(Quoted(g_strBin + "heartbeat.exe") + szDevice + HEARTBEAT_STOP + " 3600000");
     if (hStop == NULL || hHeartbeat == NULL)
         return FALSE;
     Sleep(500);
@@ -406,13 +412,15 @@ BOOL RunWithReceiver(int nRuns, int nIdleSeconds, CResults& results)
 {
     const std::string strApp = g_strWork + "tvapp.exe";
     DWORD dwProcessId = 0;
-    HANDLE hReceiver = Start(Quoted(strApp) + " --type 1 --index 2", &dwProcessId, TRUE);
+    char szDevice[32];
+    wsprintfA(szDevice, " --type %d --index %d", DEVICE_TYPE, DEVICE_INDEX);
+    HANDLE hReceiver = Start(Quoted(strApp) + szDevice, &dwProcessId, TRUE);
     if (hReceiver == NULL || WaitForCount(strApp + ".log", "serving device", 0, 20000) < 0)
         return FALSE;
     Sleep(2000);    // its first round drains the empty mailbox and arms the notification
     MeasureIdle(hReceiver, dwProcessId, nIdleSeconds, results);
     MeasureHandoff(nRuns, strApp, results);
-    HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, RECEIVER_STOP);
+    HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, ReceiverStop::GetEventName(DEVICE_TYPE, DEVICE_INDEX));
     if (hStop != NULL)
     {
         SetEvent(hStop);

@@ -4,6 +4,7 @@
 #include "cmdline/ParseCmdLine.h"
 #include "cmdline/ProductCode.h"
 #include "instance/HeartbeatTable.h"
+#include "receiver/ReceiverStop.h"
 
 #include <stdio.h>
 
@@ -18,7 +19,7 @@ CReceiver* CReceiver::s_pReceiver = NULL;
 
 CReceiver::CReceiver(int nDeviceType, int nDeviceIndex, DWORD dwJobPause)
     : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex),
-      m_evStop(FALSE, TRUE, GetStopEventName(nDeviceType, nDeviceIndex))
+      m_evStop(FALSE, TRUE, ReceiverStop::GetEventName(nDeviceType, nDeviceIndex))
 {
     m_reader.m_dwCommandPause = dwJobPause;
     char szPath[MAX_PATH] = { 0 };
@@ -31,16 +32,9 @@ CReceiver::~CReceiver()
     StopReader();
 }
 
-CString CReceiver::GetStopEventName(int nDeviceType, int nDeviceIndex)
-{
-    CString strName;
-    strName.Format("TickwardReceiverStop_%d_%d", nDeviceType, nDeviceIndex);
-    return strName;
-}
-
 BOOL CReceiver::SignalStop(int nDeviceType, int nDeviceIndex)
 {
-    HANDLE hEvent = OpenEventA(EVENT_MODIFY_STATE, FALSE, GetStopEventName(nDeviceType, nDeviceIndex));
+    HANDLE hEvent = OpenEventA(EVENT_MODIFY_STATE, FALSE, ReceiverStop::GetEventName(nDeviceType, nDeviceIndex));
     if (hEvent == NULL)
         return FALSE;
     const BOOL bSet = SetEvent(hEvent);

@@ -28,7 +28,6 @@ public:
     static BOOL SignalStop(int nDeviceType, int nDeviceIndex);
 
 private:
-    static CString GetStopEventName(int nDeviceType, int nDeviceIndex);
     static void OnMailboxJob(CCmdLineParams* pParams);
     static CString GetJobText(CCmdLineParams& params);
     BOOL StartReader();

@@ -10,6 +10,7 @@
 // killed at a random moment of each round, and the receiver killed during
 // its drain and started again in every tenth round. TICKWARD_STORM_SEED
 // repeats the random choices of a run.
+#include "receiver/ReceiverStop.h"
 #include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -26,7 +27,6 @@
 
 namespace
 {
-const char STOP_EVENT[] = "TickwardReceiverStop_1_2";
 const char HANDED_OVER[] = "job from mailbox:";
 const int WAVE = 20;
 const int SLOT_COUNT = 20;
@@ -130,7 +130,7 @@ protected:
     }
     virtual void TearDown()
     {
-        StopProcess(m_hReceiver, STOP_EVENT, 60000);
+        StopProcess(m_hReceiver, ReceiverStop::GetEventName(1, 2), 60000);
         DeleteMailbox();
     }
 

@@ -2,6 +2,7 @@
 // stays marked as consumed, every other slot stays as it was, and the next
 // receiver handles each remaining job of its device once, clears the marks
 // and leaves the jobs of other devices alone.
+#include "receiver/ReceiverStop.h"
 #include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -12,7 +13,6 @@
 
 namespace
 {
-const char RECEIVER_STOP[] = "TickwardReceiverStop_1_2";    // the receiver of type 1, index 2
 const DWORD KILLED = 0xDEAD;
 // Two jobs, each followed by the reader's 10 s pause, and the stop after them.
 const DWORD DRAIN_TIMEOUT = 60000;
@@ -44,7 +44,7 @@ BOOL WaitForSlots(const std::map<int, std::string>& expected, DWORD dwTimeout)
 // Asks the running receiver to stop and waits until it has ended.
 BOOL StopReceiver(HANDLE hReceiver)
 {
-    HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, RECEIVER_STOP);
+    HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, ReceiverStop::GetEventName(1, 2));
     const BOOL bSignalled = hStop != NULL && SetEvent(hStop);
     if (hStop != NULL)
         CloseHandle(hStop);

@@ -2,6 +2,7 @@
 // tickward.exe: the job reaches the receiver's callback with every field
 // intact, through the mailbox or, when Tickward has to start the receiver,
 // on its command line, and then only once.
+#include "receiver/ReceiverStop.h"
 #include "tests/support/TestSupport.h"
 #include "tools/dbgrun/CDebuggeeRun.h"
 
@@ -15,7 +16,6 @@
 namespace
 {
 const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
-const char STOP_EVENT[] = "TickwardReceiverStop_1_2";  // the receiver of type 1, index 2
 const char JOB_FIELDS[] = ";P: _SEL;D: 7;Key: secret key;File: \"C:\\Rec\\late movie.ts\";FM: 2;TO: 3;SO: -4;EO: 5";
 const char PRINTED_FIELDS[] = "devices=\"010102\" type=1 index=2 P=\"_SEL\" D=7 Key=\"secret key\" "
                               "File=\"C:\\Rec\\late movie.ts\" FM=2 TO=3 SO=-4 EO=5";
@@ -63,7 +63,7 @@ protected:
     // 10 s pause after a job first. TRUE when it said it stopped.
     BOOL StopReceiver()
     {
-        HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, STOP_EVENT);
+        HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, ReceiverStop::GetEventName(1, 2));
         if (hStop == NULL)
             return FALSE;
         SetEvent(hStop);

@@ -2,6 +2,7 @@
 // times (TICKWARD_SOAK_WAKEUPS) by one job each, and its open handles and
 // memory, read from outside the process, must not grow. Part of `make soak`,
 // not of the ordinary test run.
+#include "receiver/ReceiverStop.h"
 #include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -17,7 +18,6 @@
 
 namespace
 {
-const char STOP_EVENT[] = "TickwardReceiverStop_1_2";
 const char HANDED_OVER[] = "job from mailbox:";
 const int WARM_UP = 100;            // wake-ups before the first sample: caches and heaps settle
 const DWORD REARM_MARGIN = 300;     // the reader re-arms 100 ms after its drain ends
@@ -131,7 +131,7 @@ protected:
     }
     virtual void TearDown()
     {
-        StopProcess(m_hReceiver, STOP_EVENT, 30000);
+        StopProcess(m_hReceiver, ReceiverStop::GetEventName(1, 2), 30000);
         if (m_hKey != NULL)
             RegCloseKey(m_hKey);
         DeleteMailbox();
