@@ -11,10 +11,15 @@
 //   receiver --pause MS ...                the pause after each job, for tests
 //                                          (a real application pauses 10 s)
 //
-// The device defaults to type 1, index 2. A job that arrives both on the
-// command line and through the mailbox (Tickward sends both when it had to
-// start the application) is handled once.
+// The device is the one given with --type and --index; else, when started
+// with a job, the job's device (Tickward starts it without options); else
+// type 1, index 2. A job that arrives both on the command line and through
+// the mailbox (Tickward sends both when it had to start the application) is
+// handled once.
 #include "receiver/CReceiver.h"
+
+#include "cmdline/CCmdLineParams.h"
+#include "cmdline/ParseCmdLine.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -30,6 +35,10 @@ BOOL WINAPI OnConsoleCtrl(DWORD /*dwCtrlType*/)
         g_pReceiver->RequestStop();
     return TRUE;
 }
+
+const int NOT_GIVEN = -1;
+const int DEFAULT_TYPE = 1;
+const int DEFAULT_INDEX = 2;
 
 struct SOptions
 {
@@ -70,14 +79,34 @@ LPCSTR ReadOptions(LPCSTR pszTail, SOptions& options)
         }
     }
 }
+
+// Fills in what the options left open: from the first device of the job
+// (read as the reader reads it), then the defaults.
+void ChooseDevice(LPCSTR pszJob, SOptions& options)
+{
+    CCmdLineParams params;
+    if (*pszJob != '\0' && ParseCmdLine(pszJob, &params, FALSE, TRUE)
+        && params.GetDeviceType(0) >= 0 && params.GetDeviceIndex(0) >= 0)
+    {
+        if (options.nType == NOT_GIVEN)
+            options.nType = params.GetDeviceType(0);
+        if (options.nIndex == NOT_GIVEN)
+            options.nIndex = params.GetDeviceIndex(0);
+    }
+    if (options.nType == NOT_GIVEN)
+        options.nType = DEFAULT_TYPE;
+    if (options.nIndex == NOT_GIVEN)
+        options.nIndex = DEFAULT_INDEX;
+}
 }
 
 int main()
 {
-    SOptions options = { 1, 2, CCmdLineProcess::COMMAND_PAUSE, FALSE };
+    SOptions options = { NOT_GIVEN, NOT_GIVEN, CCmdLineProcess::COMMAND_PAUSE, FALSE };
     char szCommandLine[4096];
     lstrcpynA(szCommandLine, GetCommandLineA(), sizeof(szCommandLine));
     LPCSTR pszJob = ReadOptions(AfxGetCmdTail(szCommandLine), options);
+    ChooseDevice(pszJob, options);
 
     if (options.bStop)
         return CReceiver::SignalStop(options.nType, options.nIndex) ? 0 : 1;

@@ -1,7 +1,8 @@
 // End-to-end tests of the example receiving application with the real
 // tickward.exe: the job reaches the receiver's callback with every field
 // intact, through the mailbox or, when Tickward has to start the receiver,
-// on its command line, and then only once.
+// on its command line, and then only once; a receiver that Tickward started
+// serves the device of its job.
 #include "receiver/ReceiverStop.h"
 #include "tests/support/TestSupport.h"
 #include "tools/dbgrun/CDebuggeeRun.h"
@@ -41,6 +42,8 @@ class ReceiverTest : public ::testing::Test
 protected:
     std::string m_strApp;
     std::string m_strLog;
+    int m_nType = 1;     // the device of the receiver under test
+    int m_nIndex = 2;
 
     virtual void SetUp()
     {
@@ -63,17 +66,17 @@ protected:
     // 10 s pause after a job first. TRUE when it said it stopped.
     BOOL StopReceiver()
     {
-        HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, ReceiverStop::GetEventName(1, 2));
+        HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, ReceiverStop::GetEventName(m_nType, m_nIndex));
         if (hStop == NULL)
             return FALSE;
         SetEvent(hStop);
         CloseHandle(hStop);
         return WaitForFileText(m_strLog, "receiver: stopped", 40000).find("receiver: stopped") != std::string::npos;
     }
-    DWORD Deliver()
+    DWORD Deliver(const char* pszDevices = "010102")
     {
         CDebuggeeRun run;
-        EXPECT_TRUE(run.Run(Quoted(BinPath("tickward.exe")) + " " + Quoted(m_strApp) + ";010102" + JOB_FIELDS));
+        EXPECT_TRUE(run.Run(Quoted(BinPath("tickward.exe")) + " " + Quoted(m_strApp) + ";" + pszDevices + JOB_FIELDS));
         EXPECT_TRUE(run.m_outputs.empty());
         return run.m_dwExitCode;
     }
@@ -115,4 +118,26 @@ TEST_F(ReceiverTest, TickwardStartsAStoppedReceiverThatHandlesTheJobOnce)
     EXPECT_TRUE(StopReceiver());
     strLog = ReadFileText(m_strLog);
     EXPECT_EQ(1u, CountOf(strLog, "\njob from")) << strLog;
+}
+
+// Tickward starts the application without options: it serves the job's
+// device, so its heartbeat keeps that device alive (the next job for it
+// starts no second copy) and its reader takes that device's jobs.
+TEST_F(ReceiverTest, ReceiverStartedWithAJobServesThatJobsDevice)
+{
+    m_nType = 3;
+    m_nIndex = 5;
+    EXPECT_EQ(0u, Deliver("010305"));
+    std::string strLog = WaitForFileText(m_strLog, "handled already", 15000);
+    EXPECT_NE(std::string::npos, strLog.find("receiver: serving device type 3, index 5\r\n")) << strLog;
+    EXPECT_NE(std::string::npos, strLog.find("job from command line: devices=\"010305\" type=3 index=5 ")) << strLog;
+
+    EXPECT_EQ(0u, Deliver("010305"));
+    strLog = WaitForFileText(m_strLog, "\njob from mailbox: devices=\"010305\" type=3 index=5 ", 25000);
+    EXPECT_NE(std::string::npos, strLog.find("\njob from mailbox: devices=\"010305\" type=3 index=5 ")) << strLog;
+
+    EXPECT_TRUE(StopReceiver());
+    strLog = ReadFileText(m_strLog);
+    EXPECT_EQ(1u, CountOf(strLog, "serving device")) << strLog;
+    EXPECT_EQ(2u, CountOf(strLog, "\njob from")) << strLog;
 }
