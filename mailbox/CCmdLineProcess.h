@@ -59,6 +59,10 @@ public:
     // Takes the next job for this device. Named with the A of its 8-bit
     // text: windows.h turns GetCommandLine into GetCommandLineW in a UNICODE
     // build, which would declare a member that the library does not have.
+    // Beware in a class derived from the reader: this member hides the
+    // Windows function of the same name there, so an unqualified
+    // GetCommandLineA() in one of its members does not compile; write
+    // ::GetCommandLineA() for the process's own command line.
     BOOL GetCommandLineA(CString& strCmdLine);
     BOOL IsValidCmdLine(LPCSTR pszCmdLine);
     void DeleteAllRegistryKeys();
