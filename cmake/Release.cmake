@@ -23,9 +23,12 @@ string(REPLACE "." "," TW_RC_VERSION_COMMAS ${TW_RC_VERSION})
 
 # tickward_program(TARGET DESCRIPTION): TARGET is shipped. It gets a version
 # resource with the project version (DESCRIPTION is the one Windows shows in
-# the file's properties) and goes to the top of the install tree. The list of
+# the file's properties), is linked stripped (no symbol table: nothing reads
+# one on an operator's machine, and the symbols are most of an unstripped
+# program's size) and goes to the top of the install tree. The list of
 # shipped programs is the global property TICKWARD_PROGRAMS.
 function(tickward_program TARGET DESCRIPTION)
+    target_link_options(${TARGET} PRIVATE -s)
     set(TW_RC_NAME ${TARGET})
     set(TW_RC_FILE ${TARGET}.exe)
     set(TW_RC_DESCRIPTION ${DESCRIPTION})
@@ -42,6 +45,11 @@ tickward_program(twsched "Creates and removes Task Scheduler tasks for Tickward 
 tickward_program(dbgrun "Runs a program and shows its debugger output")
 tickward_program(twstatus "Shows the receiving applications alive, the mailbox and Tickward's last runs")
 tickward_program(receiver "Example receiving application of Tickward jobs")
+
+# The list for the scripts (scripts/bench.sh gives the size of each).
+get_property(TICKWARD_SHIPPED GLOBAL PROPERTY TICKWARD_PROGRAMS)
+string(REPLACE ";" "\n" TICKWARD_SHIPPED "${TICKWARD_SHIPPED}")
+file(WRITE ${CMAKE_BINARY_DIR}/programs.txt "${TICKWARD_SHIPPED}\n")
 
 install(FILES README.md LICENSE DESTINATION . COMPONENT programs)
 install(DIRECTORY docs/ DESTINATION docs COMPONENT programs FILES_MATCHING PATTERN "*.md")

@@ -87,7 +87,7 @@ void CReceiver::HandleCommandLineJob(LPCSTR pszJob)
         Print(CString("receiver: cannot read the job on the command line: ") + pszJob);
         return;
     }
-    m_aCommandLineJobs.push_back(GetJobText(params));
+    m_strCommandLineJob = GetJobText(params);
     HandleJob(params, "command line");
 }
 
@@ -108,15 +108,11 @@ void CReceiver::OnMailboxJob(CCmdLineParams* pParams)
     CReceiver* pThis = s_pReceiver;
     if (pThis == NULL || pParams == NULL)
         return;
-    const CString strText = GetJobText(*pParams);
-    for (size_t i = 0; i < pThis->m_aCommandLineJobs.size(); ++i)
+    if (!pThis->m_strCommandLineJob.IsEmpty() && pThis->m_strCommandLineJob == GetJobText(*pParams))
     {
-        if (pThis->m_aCommandLineJobs[i] == strText)
-        {
-            pThis->m_aCommandLineJobs.erase(pThis->m_aCommandLineJobs.begin() + i);
-            pThis->Print("receiver: job from mailbox was handled already (command line)");
-            return;
-        }
+        pThis->m_strCommandLineJob.Empty();
+        pThis->Print("receiver: job from mailbox was handled already (command line)");
+        return;
     }
     pThis->HandleJob(*pParams, "mailbox");
 }

@@ -10,8 +10,6 @@
 #include "instance/CHeartbeat.h"
 #include "receiver/CJobReader.h"
 
-#include <vector>
-
 class CReceiver
 {
 public:
@@ -44,7 +42,7 @@ private:
     CHeartbeat m_heartbeat;
     CWorkerStarter m_starter;       // before the reader: the reader goes first
     CJobReader m_reader;
-    std::vector<CString> m_aCommandLineJobs;    // handled already; may come again by mail
+    CString m_strCommandLineJob;    // handled already, empty if none; its mailbox copy comes once
     CString m_strLogPath;
 };
 

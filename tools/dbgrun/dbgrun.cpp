@@ -9,49 +9,57 @@
 // (Wine's loader among them) may quote or escape arguments on the way, and a
 // timer command is full of double quotes.
 #include "afx/CWinApp.h"
-#include "tools/dbgrun/CDebuggeeRun.h"
+#include "tools/dbgrun/CDebuggee.h"
 
 #include <stdio.h>
 
 namespace
 {
-BOOL ReadFirstLine(const char* pszPath, std::string& strLine)
+// Prints each text as it comes.
+class CPrintingDebuggee : public CDebuggee
+{
+protected:
+    virtual void OnOutput(const char* pchText, int nLength)
+    {
+        printf("debugger output: \"%s\"\n", static_cast<const char*>(Escape(pchText, nLength)));
+    }
+};
+
+BOOL ReadFirstLine(const char* pszPath, CString& strLine)
 {
     FILE* pFile = fopen(pszPath, "rb");
     if (pFile == NULL)
         return FALSE;
-    strLine.clear();
+    strLine.Empty();
     int ch;
     while ((ch = fgetc(pFile)) != EOF && ch != '\r' && ch != '\n')
         strLine += static_cast<char>(ch);
     fclose(pFile);
-    return !strLine.empty();
+    return !strLine.IsEmpty();
 }
 }
 
 int main()
 {
-    std::string strOwnLine(GetCommandLineA());
-    const char* pszTail = AfxGetCmdTail(&strOwnLine[0]);
+    CString strOwnLine(::GetCommandLineA());
+    const char* pszTail = AfxGetCmdTail(strOwnLine.GetBuffer(0));
     if (*pszTail == '\0')
     {
         fprintf(stderr, "usage: dbgrun <program> [arguments...]\n");
         return 255;
     }
-    std::string strCommand(pszTail);
+    CString strCommand(pszTail);
     if (pszTail[0] == '@' && !ReadFirstLine(pszTail + 1, strCommand))
     {
         fprintf(stderr, "dbgrun: cannot read %s\n", pszTail + 1);
         return 255;
     }
-    CDebuggeeRun run;
+    CPrintingDebuggee run;
     if (!run.Run(strCommand, INFINITE))
     {
-        fprintf(stderr, "dbgrun: cannot run %s (error %lu)\n", strCommand.c_str(), GetLastError());
+        fprintf(stderr, "dbgrun: cannot run %s (error %lu)\n", static_cast<const char*>(strCommand), GetLastError());
         return 255;
     }
-    for (size_t i = 0; i < run.m_outputs.size(); ++i)
-        printf("debugger output: \"%s\"\n", EscapeText(run.m_outputs[i]).c_str());
     printf("exit code: %lu\n", run.m_dwExitCode);
     fflush(stdout);
     return static_cast<int>(run.m_dwExitCode);

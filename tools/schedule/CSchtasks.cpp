@@ -1,8 +1,6 @@
 // CSchtasks.cpp - schtasks.exe as a child process.
 #include "tools/schedule/CSchtasks.h"
 
-#include <vector>
-
 CSchtasks::CSchtasks()
 {
 }
@@ -12,26 +10,26 @@ CSchtasks::~CSchtasks()
 }
 
 // A name is passed in double quotes, so it cannot hold one itself.
-BOOL CSchtasks::IsPlainName(const std::string& strName)
+BOOL CSchtasks::IsPlainName(const CString& strName)
 {
-    return !strName.empty() && strName.find('"') == std::string::npos;
+    return !strName.IsEmpty() && strName.Find('"') < 0;
 }
 
-BOOL CSchtasks::Create(const std::string& strName, const std::string& strXmlPath, DWORD& dwExitCode)
+BOOL CSchtasks::Create(const CString& strName, const CString& strXmlPath, DWORD& dwExitCode)
 {
-    if (!IsPlainName(strName) || strXmlPath.find('"') != std::string::npos)
+    if (!IsPlainName(strName) || strXmlPath.Find('"') >= 0)
         return FALSE;
-    return Run("/create /xml \"" + strXmlPath + "\" /tn \"" + strName + "\"", dwExitCode);
+    return Run(CString("/create /xml \"") + strXmlPath + "\" /tn \"" + strName + "\"", dwExitCode);
 }
 
-BOOL CSchtasks::Delete(const std::string& strName, DWORD& dwExitCode)
+BOOL CSchtasks::Delete(const CString& strName, DWORD& dwExitCode)
 {
     if (!IsPlainName(strName))
         return FALSE;
-    return Run("/delete /tn \"" + strName + "\" /f", dwExitCode);
+    return Run(CString("/delete /tn \"") + strName + "\" /f", dwExitCode);
 }
 
-BOOL CSchtasks::Run(const std::string& strArguments, DWORD& dwExitCode)
+BOOL CSchtasks::Run(const CString& strArguments, DWORD& dwExitCode)
 {
     // The one from the system folder by its full path: a bare "schtasks.exe"
     // would be looked for in the current folder first.
@@ -39,16 +37,18 @@ BOOL CSchtasks::Run(const std::string& strArguments, DWORD& dwExitCode)
     const UINT nLength = GetSystemDirectoryA(szSystem, MAX_PATH);
     if (nLength == 0 || nLength >= MAX_PATH)
         return FALSE;
-    const std::string strCommand = "\"" + std::string(szSystem) + "\\schtasks.exe\" " + strArguments;
-    std::vector<char> buffer(strCommand.begin(), strCommand.end());
-    buffer.push_back('\0');
+    // CreateProcessA may write into the command line it is given.
+    CString strCommand = CString("\"") + szSystem + "\\schtasks.exe\" " + strArguments;
 
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof(process));
-    if (!CreateProcessA(NULL, &buffer[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+    const BOOL bStarted = CreateProcessA(NULL, strCommand.GetBuffer(0), NULL, NULL, FALSE, 0, NULL, NULL,
+                                         &startup, &process);
+    strCommand.ReleaseBuffer();
+    if (!bStarted)
         return FALSE;
     CloseHandle(process.hThread);
     const BOOL bEnded = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0

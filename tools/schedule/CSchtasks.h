@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "afx/CString.h"
 
 class CSchtasks
 {
@@ -17,13 +17,13 @@ public:
     // Each returns FALSE when schtasks could not be started (or the name
     // cannot be passed to it); otherwise TRUE with schtasks' own exit code,
     // 0 for success, in dwExitCode.
-    BOOL Create(const std::string& strName, const std::string& strXmlPath, DWORD& dwExitCode);
-    BOOL Delete(const std::string& strName, DWORD& dwExitCode);
+    BOOL Create(const CString& strName, const CString& strXmlPath, DWORD& dwExitCode);
+    BOOL Delete(const CString& strName, DWORD& dwExitCode);
 
 // Implementation
 protected:
-    virtual BOOL Run(const std::string& strArguments, DWORD& dwExitCode);
-    static BOOL IsPlainName(const std::string& strName);
+    virtual BOOL Run(const CString& strArguments, DWORD& dwExitCode);
+    static BOOL IsPlainName(const CString& strName);
 };
 
 #endif // TOOLS_SCHEDULE_CSCHTASKS_H

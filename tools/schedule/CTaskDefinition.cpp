@@ -9,24 +9,25 @@ CTaskDefinition::~CTaskDefinition()
 {
 }
 
-BOOL CTaskDefinition::ReadNumber(const std::string& strText, size_t nPos, size_t nDigits, int nMin, int nMax,
+BOOL CTaskDefinition::ReadNumber(const CString& strText, int nPos, int nDigits, int nMin, int nMax,
                                  int& nValue)
 {
     nValue = 0;
-    for (size_t i = nPos; i < nPos + nDigits; ++i)
+    for (int i = nPos; i < nPos + nDigits; ++i)
     {
-        if (i >= strText.size() || strText[i] < '0' || strText[i] > '9')
+        if (i >= strText.GetLength() || strText[i] < '0' || strText[i] > '9')
             return FALSE;
         nValue = nValue * 10 + (strText[i] - '0');
     }
     return nValue >= nMin && nValue <= nMax;
 }
 
-BOOL CTaskDefinition::SetStart(const std::string& strDate, const std::string& strTime)
+BOOL CTaskDefinition::SetStart(const CString& strDate, const CString& strTime)
 {
     static const int s_nDays[12] = { 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
     int nYear, nMonth, nDay, nHour, nMinute;
-    if (strDate.size() != 10 || strDate[4] != '-' || strDate[7] != '-' || strTime.size() != 5 || strTime[2] != ':')
+    if (strDate.GetLength() != 10 || strDate[4] != '-' || strDate[7] != '-' || strTime.GetLength() != 5
+        || strTime[2] != ':')
         return FALSE;
     if (!ReadNumber(strDate, 0, 4, 1601, 9999, nYear) || !ReadNumber(strDate, 5, 2, 1, 12, nMonth)
         || !ReadNumber(strDate, 8, 2, 1, s_nDays[nMonth - 1], nDay))
@@ -42,9 +43,9 @@ BOOL CTaskDefinition::SetStart(const std::string& strDate, const std::string& st
 
 // XML 1.0 carries no control characters but tab, line feed and carriage
 // return; a command line has no business with the last two either.
-BOOL CTaskDefinition::IsXmlText(const std::string& strText)
+BOOL CTaskDefinition::IsXmlText(const CString& strText)
 {
-    for (size_t i = 0; i < strText.size(); ++i)
+    for (int i = 0; i < strText.GetLength(); ++i)
     {
         const unsigned char ch = static_cast<unsigned char>(strText[i]);
         if (ch < 0x20 && ch != '\t')
@@ -53,9 +54,9 @@ BOOL CTaskDefinition::IsXmlText(const std::string& strText)
     return TRUE;
 }
 
-BOOL CTaskDefinition::SetAction(const std::string& strProgram, const std::string& strCommandLine)
+BOOL CTaskDefinition::SetAction(const CString& strProgram, const CString& strCommandLine)
 {
-    if (strProgram.empty() || strProgram.find('"') != std::string::npos || !IsXmlText(strProgram)
+    if (strProgram.IsEmpty() || strProgram.Find('"') >= 0 || !IsXmlText(strProgram)
         || !IsXmlText(strCommandLine))
         return FALSE;
     m_strProgram = strProgram;
@@ -63,10 +64,10 @@ BOOL CTaskDefinition::SetAction(const std::string& strProgram, const std::string
     return TRUE;
 }
 
-std::string CTaskDefinition::Escape(const std::string& strText)
+CString CTaskDefinition::Escape(const CString& strText)
 {
-    std::string strOut;
-    for (size_t i = 0; i < strText.size(); ++i)
+    CString strOut;
+    for (int i = 0; i < strText.GetLength(); ++i)
     {
         switch (strText[i])
         {
@@ -83,21 +84,23 @@ std::string CTaskDefinition::Escape(const std::string& strText)
 
 // The same test as Tickward's own dispatch: the first ";"-separated token,
 // leading separators skipped, is exactly "-E".
-BOOL CTaskDefinition::IsPowerCommand(const std::string& strCommandLine)
+BOOL CTaskDefinition::IsPowerCommand(const CString& strCommandLine)
 {
-    const size_t nStart = strCommandLine.find_first_not_of(';');
-    if (nStart == std::string::npos)
+    int nStart = 0;
+    while (nStart < strCommandLine.GetLength() && strCommandLine[nStart] == ';')
+        ++nStart;
+    if (nStart == strCommandLine.GetLength())
         return FALSE;
-    const size_t nEnd = strCommandLine.find(';', nStart);
-    return strCommandLine.compare(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart, "-E") == 0;
+    const int nEnd = strCommandLine.Find(";", nStart);
+    return (nEnd < 0 ? strCommandLine.Mid(nStart) : strCommandLine.Mid(nStart, nEnd - nStart)) == "-E";
 }
 
-std::string CTaskDefinition::GetXml() const
+CString CTaskDefinition::GetXml() const
 {
     // A missed power command is not run late: it would act on a machine that
     // someone has just woken or logged on to. A missed recording job is.
     const char* pszLate = IsPowerCommand(m_strCommandLine) ? "false" : "true";
-    std::string strXml;
+    CString strXml;
     strXml += "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n";
     strXml += "<!-- Written by twsched; scheduler/record.xml says why each setting is there. -->\r\n";
     strXml += "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n";
@@ -118,7 +121,7 @@ std::string CTaskDefinition::GetXml() const
     strXml += "  </Principals>\r\n";
     strXml += "  <Settings>\r\n";
     strXml += "    <WakeToRun>true</WakeToRun>\r\n";
-    strXml += std::string("    <StartWhenAvailable>") + pszLate + "</StartWhenAvailable>\r\n";
+    strXml += CString("    <StartWhenAvailable>") + pszLate + "</StartWhenAvailable>\r\n";
     strXml += "    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>\r\n";
     strXml += "    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>\r\n";
     strXml += "    <MultipleInstancesPolicy>Parallel</MultipleInstancesPolicy>\r\n";
@@ -130,7 +133,7 @@ std::string CTaskDefinition::GetXml() const
     strXml += "  </Settings>\r\n";
     strXml += "  <Actions Context=\"Author\">\r\n";
     strXml += "    <Exec>\r\n";
-    strXml += "      <Command>" + Escape("\"" + m_strProgram + "\"") + "</Command>\r\n";
+    strXml += "      <Command>" + Escape(CString("\"") + m_strProgram + "\"") + "</Command>\r\n";
     strXml += "      <Arguments>" + Escape(m_strCommandLine) + "</Arguments>\r\n";
     strXml += "    </Exec>\r\n";
     strXml += "  </Actions>\r\n";
@@ -141,20 +144,27 @@ std::string CTaskDefinition::GetXml() const
 BOOL CTaskDefinition::WriteFile(LPCSTR pszPath) const
 {
     // The command line came in the ANSI code page, as Tickward will read it.
-    const std::string strXml = GetXml();
-    const int nChars = MultiByteToWideChar(CP_ACP, 0, strXml.c_str(), static_cast<int>(strXml.size()), NULL, 0);
-    std::wstring strWide(static_cast<size_t>(nChars) + 1, L'\xFEFF');
-    if (nChars <= 0
-        || MultiByteToWideChar(CP_ACP, 0, strXml.c_str(), static_cast<int>(strXml.size()), &strWide[1], nChars)
-               != nChars)
+    const CString strXml = GetXml();
+    const int nChars = MultiByteToWideChar(CP_ACP, 0, strXml, strXml.GetLength(), NULL, 0);
+    if (nChars <= 0)
         return FALSE;
+    // The byte-order mark, then the text.
+    wchar_t* pWide = new wchar_t[nChars + 1];
+    pWide[0] = L'\xFEFF';
+    const BOOL bConverted = MultiByteToWideChar(CP_ACP, 0, strXml, strXml.GetLength(), pWide + 1, nChars) == nChars;
+    const BOOL bWritten = bConverted && WriteWide(pszPath, pWide, nChars + 1);
+    delete[] pWide;
+    return bWritten;
+}
 
+BOOL CTaskDefinition::WriteWide(LPCSTR pszPath, const wchar_t* pWide, int nChars)
+{
     HANDLE hFile = CreateFileA(pszPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return FALSE;
-    const DWORD dwBytes = static_cast<DWORD>(strWide.size() * sizeof(wchar_t));
+    const DWORD dwBytes = static_cast<DWORD>(nChars * sizeof(wchar_t));
     DWORD dwWritten = 0;
-    const BOOL bWritten = ::WriteFile(hFile, strWide.data(), dwBytes, &dwWritten, NULL) && dwWritten == dwBytes;
+    const BOOL bWritten = ::WriteFile(hFile, pWide, dwBytes, &dwWritten, NULL) && dwWritten == dwBytes;
     const BOOL bClosed = CloseHandle(hFile);
     return bWritten && bClosed;
 }

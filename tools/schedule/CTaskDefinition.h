@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "afx/CString.h"
 
 class CTaskDefinition
 {
@@ -18,31 +18,32 @@ public:
 // Operations
     // Date "YYYY-MM-DD" and time "HH:MM", local time. FALSE when either is
     // not a real date or time in exactly that form.
-    BOOL SetStart(const std::string& strDate, const std::string& strTime);
+    BOOL SetStart(const CString& strDate, const CString& strTime);
     // Tickward's path (without quotes) and its command line. FALSE when the
     // path is empty or holds a double quote, or when either text holds a
     // character that XML cannot carry.
-    BOOL SetAction(const std::string& strProgram, const std::string& strCommandLine);
+    BOOL SetAction(const CString& strProgram, const CString& strCommandLine);
 
     // The task definition (schema version 1.2) as text.
-    std::string GetXml() const;
+    CString GetXml() const;
     // Writes it as UTF-16 with a byte-order mark, the form schtasks reads.
     BOOL WriteFile(LPCSTR pszPath) const;
 
-    static std::string Escape(const std::string& strText);
+    static CString Escape(const CString& strText);
     // TRUE for "-E;n": a command that must not run late (see GetXml).
-    static BOOL IsPowerCommand(const std::string& strCommandLine);
+    static BOOL IsPowerCommand(const CString& strCommandLine);
 
 // Attributes
-    std::string m_strStart;         // "YYYY-MM-DDTHH:MM:00"
-    std::string m_strProgram;
-    std::string m_strCommandLine;
+    CString m_strStart;         // "YYYY-MM-DDTHH:MM:00"
+    CString m_strProgram;
+    CString m_strCommandLine;
 
 // Implementation
 protected:
-    static BOOL ReadNumber(const std::string& strText, size_t nPos, size_t nDigits, int nMin, int nMax,
+    static BOOL ReadNumber(const CString& strText, int nPos, int nDigits, int nMin, int nMax,
                            int& nValue);
-    static BOOL IsXmlText(const std::string& strText);
+    static BOOL IsXmlText(const CString& strText);
+    static BOOL WriteWide(LPCSTR pszPath, const wchar_t* pWide, int nChars);
 };
 
 #endif // TOOLS_SCHEDULE_CTASKDEFINITION_H

@@ -65,9 +65,9 @@ const char* SkipProgramName(const char* p)
 
 // Takes the next word: blanks end it except between double quotes, which
 // are removed. Leaves p after the blanks that follow the word.
-BOOL NextWord(const char*& p, std::string& strWord)
+BOOL NextWord(const char*& p, CString& strWord)
 {
-    strWord.clear();
+    strWord.Empty();
     while (IsBlank(*p))
         ++p;
     if (*p == '\0')
@@ -88,13 +88,13 @@ BOOL NextWord(const char*& p, std::string& strWord)
 // The job: date, time, Tickward path and the rest of the line.
 BOOL ReadJob(const char*& p, CTaskDefinition& task)
 {
-    std::string strDate, strTime, strProgram;
+    CString strDate, strTime, strProgram;
     if (!NextWord(p, strDate) || !NextWord(p, strTime) || !NextWord(p, strProgram) || *p == '\0')
         return FALSE;
     if (!task.SetStart(strDate, strTime))
     {
-        fprintf(stderr, "twsched: \"%s %s\" is not a date YYYY-MM-DD and a time HH:MM\n", strDate.c_str(),
-                strTime.c_str());
+        fprintf(stderr, "twsched: \"%s %s\" is not a date YYYY-MM-DD and a time HH:MM\n",
+                static_cast<LPCSTR>(strDate), static_cast<LPCSTR>(strTime));
         return FALSE;
     }
     if (!task.SetAction(strProgram, p))
@@ -105,27 +105,27 @@ BOOL ReadJob(const char*& p, CTaskDefinition& task)
     return TRUE;
 }
 
-int ReportSchtasks(const char* pszWhat, const std::string& strName, BOOL bRan, DWORD dwExitCode)
+int ReportSchtasks(const char* pszWhat, const CString& strName, BOOL bRan, DWORD dwExitCode)
 {
     if (!bRan)
     {
-        fprintf(stderr, "twsched: could not run schtasks to %s \"%s\" (error %lu)\n", pszWhat, strName.c_str(),
-                GetLastError());
+        fprintf(stderr, "twsched: could not run schtasks to %s \"%s\" (error %lu)\n", pszWhat,
+                static_cast<LPCSTR>(strName), GetLastError());
         return exitSystem;
     }
     if (dwExitCode != 0)
     {
-        fprintf(stderr, "twsched: schtasks could not %s \"%s\": exit code %lu\n", pszWhat, strName.c_str(),
-                dwExitCode);
+        fprintf(stderr, "twsched: schtasks could not %s \"%s\": exit code %lu\n", pszWhat,
+                static_cast<LPCSTR>(strName), dwExitCode);
         return exitSchtasksFailed;
     }
-    printf("twsched: %s \"%s\": done (schtasks exit code 0)\n", pszWhat, strName.c_str());
+    printf("twsched: %s \"%s\": done (schtasks exit code 0)\n", pszWhat, static_cast<LPCSTR>(strName));
     return exitOk;
 }
 
 int Add(const char* p)
 {
-    std::string strName;
+    CString strName;
     CTaskDefinition task;
     if (!NextWord(p, strName) || !ReadJob(p, task))
         return Usage();
@@ -156,7 +156,7 @@ int Add(const char* p)
 
 int Remove(const char* p)
 {
-    std::string strName;
+    CString strName;
     if (!NextWord(p, strName) || *p != '\0')
         return Usage();
     CSchtasks schtasks;
@@ -167,16 +167,16 @@ int Remove(const char* p)
 
 int Write(const char* p)
 {
-    std::string strFile;
+    CString strFile;
     CTaskDefinition task;
     if (!NextWord(p, strFile) || !ReadJob(p, task))
         return Usage();
-    if (!task.WriteFile(strFile.c_str()))
+    if (!task.WriteFile(strFile))
     {
-        fprintf(stderr, "twsched: could not write %s (error %lu)\n", strFile.c_str(), GetLastError());
+        fprintf(stderr, "twsched: could not write %s (error %lu)\n", static_cast<LPCSTR>(strFile), GetLastError());
         return exitSystem;
     }
-    printf("twsched: wrote %s\n", strFile.c_str());
+    printf("twsched: wrote %s\n", static_cast<LPCSTR>(strFile));
     return exitOk;
 }
 }
@@ -184,7 +184,7 @@ int Write(const char* p)
 int main()
 {
     const char* p = SkipProgramName(GetCommandLineA());
-    std::string strVerb;
+    CString strVerb;
     if (!NextWord(p, strVerb))
         return Usage();
     if (strVerb == "add")

@@ -12,20 +12,21 @@
 #include "journal/CRunJournal.h"
 #include "mailbox/MailboxLayout.h"
 
-#include <vector>
-
 namespace
 {
-// The table's counters, each read under the table's mutex. FALSE when the
-// mutex was not had within TABLE_LOCK_TIMEOUT: a receiving application that
-// hangs holding it must not hang the operator's tool too.
-BOOL ReadCounters(CSharedMemory& table, std::vector<DWORD>& counters)
+const int COUNTER_COUNT = HeartbeatTable::CATEGORY_COUNT * HeartbeatTable::INDEX_COUNT;
+
+// The table's counters, read under the table's mutex; nCount tells how many
+// the block holds. FALSE when the mutex was not had within
+// TABLE_LOCK_TIMEOUT: a receiving application that hangs holding it must
+// not hang the operator's tool too.
+BOOL ReadCounters(CSharedMemory& table, DWORD (&adwCounters)[COUNTER_COUNT], int& nCount)
 {
-    const DWORD dwCount = table.GetValidSize() / sizeof(DWORD);
+    const DWORD dwInBlock = table.GetValidSize() / sizeof(DWORD);
+    nCount = dwInBlock < static_cast<DWORD>(COUNTER_COUNT) ? static_cast<int>(dwInBlock) : COUNTER_COUNT;
     if (!table.TryLock(CStatusReport::TABLE_LOCK_TIMEOUT))
         return FALSE;
-    const DWORD* pdwTable = static_cast<const DWORD*>(table.m_pView);
-    counters.assign(pdwTable, pdwTable + dwCount);
+    CopyMemory(adwCounters, table.m_pView, nCount * sizeof(DWORD));
     table.Unlock();
     return TRUE;
 }
@@ -73,21 +74,23 @@ BOOL CStatusReport::PrintHeartbeats()
         printf("  none: there is no heartbeat table, so no receiving application runs\n");
         return TRUE;
     }
-    std::vector<DWORD> first;
-    std::vector<DWORD> second;
-    if (!ReadCounters(table, first))
+    DWORD adwFirst[COUNTER_COUNT];
+    DWORD adwSecond[COUNTER_COUNT];
+    int nFirst = 0;
+    int nSecond = 0;
+    if (!ReadCounters(table, adwFirst, nFirst))
         return FailBusy();
     Pause(HeartbeatTable::SAMPLE_PAUSE);
-    if (!ReadCounters(table, second))
+    if (!ReadCounters(table, adwSecond, nSecond))
         return FailBusy();
 
     int nAlive = 0;
-    for (size_t i = 0; i < first.size() && i < second.size(); ++i)
+    for (int i = 0; i < nFirst && i < nSecond; ++i)
     {
-        if (second[i] <= first[i])
+        if (adwSecond[i] <= adwFirst[i])
             continue;
-        const int nCategory = static_cast<int>(i) / HeartbeatTable::INDEX_COUNT;
-        printf("  category %d, index %d (%s)\n", nCategory, static_cast<int>(i) % HeartbeatTable::INDEX_COUNT,
+        const int nCategory = i / HeartbeatTable::INDEX_COUNT;
+        printf("  category %d, index %d (%s)\n", nCategory, i % HeartbeatTable::INDEX_COUNT,
                static_cast<LPCSTR>(DescribeDeviceTypes(nCategory)));
         ++nAlive;
     }
@@ -223,19 +226,22 @@ BOOL CStatusReport::PrintJournal()
         return TRUE;
     }
     // The tail holds far more than the lines shown, so a line that it cut
-    // at its start is never among them.
-    std::vector<CString> lines;
+    // at its start is never among them. Only complete lines count.
+    int nLines = 0;
+    for (int nEnd = strTail.Find("\n"); nEnd >= 0; nEnd = strTail.Find("\n", nEnd + 1))
+        ++nLines;
+    int nLine = 0;
     int nStart = 0;
-    for (int nEnd = strTail.Find("\n", nStart); nEnd >= 0; nEnd = strTail.Find("\n", nStart))
+    for (int nEnd = strTail.Find("\n"); nEnd >= 0; nEnd = strTail.Find("\n", nStart), ++nLine)
     {
-        CString strLine = strTail.Mid(nStart, nEnd - nStart);
-        strLine.TrimRight();
-        lines.push_back(strLine);
+        if (nLine >= nLines - JOURNAL_LINES)
+        {
+            CString strLine = strTail.Mid(nStart, nEnd - nStart);
+            strLine.TrimRight();
+            printf("%s\n", static_cast<LPCSTR>(strLine));
+        }
         nStart = nEnd + 1;
     }
-    const size_t nFirst = lines.size() > JOURNAL_LINES ? lines.size() - JOURNAL_LINES : 0;
-    for (size_t i = nFirst; i < lines.size(); ++i)
-        printf("%s\n", static_cast<LPCSTR>(lines[i]));
     return TRUE;
 }
 
