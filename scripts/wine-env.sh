@@ -27,31 +27,26 @@ wine_loader() {
     esac
 }
 
-# wine_start ARCH: sets WINEPREFIX and friends, makes the prefix on first use
-# and keeps one Wine server running for the whole run.
-wine_start() {
+# wine_env ARCH: names the build tree's Wine for the programs that follow
+# (CTest's tests name it themselves) and ends its server when the script ends.
+wine_env() {
     export WINEPREFIX="$TICKWARD_ROOT/build/$1/wineprefix"
     export WINELOADER=$(wine_loader "$1")
     export WINEDEBUG=${WINEDEBUG:--all}
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export DISPLAY=
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "wine: making the prefix $WINEPREFIX"
-        "$WINELOADER" wineboot --init >/dev/null 2>&1 || true
-        /usr/lib/wine/wineserver -w
-    fi
-    # One server for the whole run saves a server start per program; it may
-    # be running already from an earlier program of this prefix.
-    /usr/lib/wine/wineserver -p 2>/dev/null || true
-    # The first program of a session starts Wine's background services; they
-    # would inherit (and hold open) the output pipe of whatever runs first,
-    # so start them here, away from any test runner's pipes.
-    "$WINELOADER" cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
     trap wine_stop EXIT INT TERM
 }
 
+# wine_start ARCH: wine_env, and makes the prefix on first use and keeps one
+# Wine server running for the whole run, as CTest's fixture does for tests.
+wine_start() {
+    wine_env "$1"
+    sh "$TICKWARD_ROOT/cmake/wine-prefix.sh" start
+}
+
 wine_stop() {
-    [ -n "${WINEPREFIX:-}" ] && /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+    [ -z "${WINEPREFIX:-}" ] || sh "$TICKWARD_ROOT/cmake/wine-prefix.sh" stop
 }
 
 # build PRESET...: configures once and builds each given preset.
