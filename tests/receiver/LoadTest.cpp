@@ -5,11 +5,11 @@
 // (default 1000; a real one pauses 10 s) and TICKWARD_LOAD_ROUNDS rounds run
 // (default 1); the soak run raises both.
 //
-// The fault storm (disabled here, run by `make soak`) adds kills to the load:
-// TICKWARD_STORM_ROUNDS rounds (default 100) of twenty runs at once, one run
-// killed at a random moment of each round, and the receiver killed during
-// its drain and started again in every tenth round. TICKWARD_STORM_SEED
-// repeats the random choices of a run.
+// The fault storm (StormTest, run only by `make soak`) adds kills to the
+// load: TICKWARD_STORM_ROUNDS rounds (default 100) of twenty runs at once,
+// one run killed at a random moment of each round, and the receiver killed
+// during its drain and started again in every tenth round.
+// TICKWARD_STORM_SEED repeats the random choices of a run.
 #include "receiver/ReceiverStop.h"
 #include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
@@ -572,8 +572,8 @@ TEST_F(LoadTest, JobsBeyondTheMailboxAreRefusedWithExitTwoAndNeverHalfDelivered)
     TerminateProcess(m_hReceiver, 1);   // a stop would wait out its pause
 }
 
-// Long: run by `make soak` only (--gtest_also_run_disabled_tests).
-TEST_F(StormTest, DISABLED_FaultStormLosesDoublesAndFalselyStartsNothing)
+// Long: only the soak runs it (tests/receiver/CMakeLists.txt).
+TEST_F(StormTest, FaultStormLosesDoublesAndFalselyStartsNothing)
 {
     m_random.seed(ChooseSeed("TICKWARD_STORM_SEED"));
     ZeroMemory(&m_totals, sizeof(m_totals));
