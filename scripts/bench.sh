@@ -20,12 +20,12 @@ clear_mailbox() {
     "$WINELOADER" reg delete "$key" /f >/dev/null 2>&1 || true
 }
 clear_mailbox
-trap 'clear_mailbox; wine_stop' EXIT INT TERM
+on_exit 'clear_mailbox; wine_stop'
 
 out="$TICKWARD_ROOT/build/$arch/bench-results.md"
 echo "bench: $runs runs per measure, ${idle} s idle; this takes a few minutes"
 status=0
-"$WINELOADER" "$TICKWARD_ROOT/build/$arch/bin/benchdriver.exe" "$runs" "$idle" </dev/null \
+run_long "$WINELOADER" "$TICKWARD_ROOT/build/$arch/bin/benchdriver.exe" "$runs" "$idle" </dev/null \
     > "$out.raw" || status=$?
 tr -d '\r' < "$out.raw" > "$out"
 

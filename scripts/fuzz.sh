@@ -16,13 +16,13 @@ if [ ! -f "$out/build.ninja" ]; then
     cmake -S "$TICKWARD_ROOT/fuzz" -B "$out" -G Ninja \
         -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE= >/dev/null
 fi
-cmake --build "$out"
+run_long cmake --build "$out"
 
 # New inputs go to build/fuzz/corpus (first directory); the checked-in seeds
 # are only read.
 mkdir -p "$out/corpus" "$out/artifacts"
 fuzz() {
-    "$out/cmdline_fuzz" "$@" -print_final_stats=1 -artifact_prefix="$out/artifacts/" -max_len=4096 \
+    run_long "$out/cmdline_fuzz" "$@" -print_final_stats=1 -artifact_prefix="$out/artifacts/" -max_len=4096 \
         "$out/corpus" "$TICKWARD_ROOT/fuzz/corpus"
 }
 failed() {

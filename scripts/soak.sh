@@ -32,6 +32,6 @@ cd "$TICKWARD_ROOT"
 started=$(date +%s)
 echo "soak: load, ${SOAK_ROUNDS:-5} rounds with a 1 s pause after each job, ${SOAK_REAL_ROUNDS:-1} with the real 10 s pause;"
 echo "soak: the reader through ${SOAK_WAKEUPS:-1000} wake-ups; fault storm, ${SOAK_STORM_ROUNDS:-100} rounds"
-ctest --preset "soak-$arch"
-"$TICKWARD_ROOT/scripts/fuzz.sh" --runs "${SOAK_FUZZ_RUNS:-10000000}"
+run_long ctest --preset "soak-$arch"
+run_long "$TICKWARD_ROOT/scripts/fuzz.sh" --runs "${SOAK_FUZZ_RUNS:-10000000}"
 echo "soak: passed in $(( $(date +%s) - started )) s"

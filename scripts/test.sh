@@ -12,7 +12,7 @@ arch=$(run_arch)
 # too when the run is interrupted.
 wine_env "$arch"
 cd "$TICKWARD_ROOT"
-ctest --preset "$arch" "$@"
+run_long ctest --preset "$arch" "$@"
 # The parser and composer of the timer command texts, fuzzed natively for a
 # short while; a crash or a broken promise fails the run.
-"$TICKWARD_ROOT/scripts/fuzz.sh" "${FUZZ_SECONDS:-30}"
+run_long "$TICKWARD_ROOT/scripts/fuzz.sh" "${FUZZ_SECONDS:-30}"

@@ -35,7 +35,7 @@ wine_env() {
     export WINEDEBUG=${WINEDEBUG:--all}
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export DISPLAY=
-    trap wine_stop EXIT INT TERM
+    on_exit wine_stop
 }
 
 # wine_start ARCH: wine_env, and makes the prefix on first use and keeps one
@@ -49,12 +49,43 @@ wine_stop() {
     [ -z "${WINEPREFIX:-}" ] || sh "$TICKWARD_ROOT/cmake/wine-prefix.sh" stop
 }
 
+# on_exit COMMANDS: runs COMMANDS when the script ends. An interrupted script
+# runs them and then ends at once with the status of a program ended by that
+# signal (130 for INT, 143 for TERM), instead of going on with its next
+# command. A shell runs a trap only once its foreground command has ended,
+# so long commands run through run_long.
+on_exit() {
+    trap "$1" EXIT
+    trap "trap - EXIT; end_long; $1; exit 130" INT
+    trap "trap - EXIT; end_long; $1; exit 143" TERM
+}
+
+# run_long COMMAND...: runs COMMAND in the background and waits for it, so
+# that an interruption of the script ends it at once too, with every process
+# it started (its own process group: a test runner leaves its tests behind).
+run_long() {
+    setsid -w "$@" &
+    long_pid=$!
+    long_status=0
+    wait "$long_pid" || long_status=$?
+    long_pid=
+    return "$long_status"
+}
+
+end_long() {
+    [ -z "${long_pid:-}" ] || kill -TERM "-$long_pid" 2>/dev/null || true
+}
+
 # build PRESET...: configures once and builds each given preset.
 build() {
     for preset in "$@"; do
         if [ ! -f "$TICKWARD_ROOT/build/$preset/build.ninja" ]; then
             (cd "$TICKWARD_ROOT" && cmake --preset "$preset" >/dev/null)
         fi
-        cmake --build "$TICKWARD_ROOT/build/$preset"
+        run_long cmake --build "$TICKWARD_ROOT/build/$preset"
     done
 }
+
+# Every script that sources this file ends at once when interrupted, also
+# before it starts Wine.
+on_exit :
