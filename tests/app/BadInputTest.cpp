@@ -9,8 +9,8 @@
 // address a device without heartbeat and all others a live one.
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/MailboxSupport.h"
+#include "tests/support/TestRuns.h"
 #include "tests/support/TestSupport.h"
-#include "tools/dbgrun/CDebuggeeRun.h"
 
 #include <gtest/gtest.h>
 
@@ -105,8 +105,7 @@ protected:
     {
         ASSERT_TRUE(m_heartbeat.m_bStarted);
         DeleteMailbox();
-        m_strDir = BinPath("badinput ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(m_strDir.c_str(), NULL);
+        m_strDir = TestFolder("badinput");
         m_strApp = InstallRecorder("TV App", "tvapp.exe");
     }
     virtual void TearDown()
@@ -117,11 +116,8 @@ protected:
     // A recorder copy at m_strDir\strFolder\strName, with no launch recorded yet.
     std::string InstallRecorder(const std::string& strFolder, const std::string& strName)
     {
-        const std::string strFolderPath = m_strDir + "\\" + strFolder;
-        CreateDirectoryA(strFolderPath.c_str(), NULL);
-        const std::string strPath = strFolderPath + "\\" + strName;
-        EXPECT_TRUE(CopyFileA(BinPath("recorder.exe").c_str(), strPath.c_str(), FALSE)) << strPath;
-        DeleteFileA((strPath + ".log").c_str());
+        const std::string strPath = m_strDir + "\\" + strFolder + "\\" + strName;
+        EXPECT_TRUE(InstallProgram(BinPath("recorder.exe"), strPath)) << strPath;
         return strPath;
     }
 
@@ -158,16 +154,6 @@ protected:
     {
         SCase c = { strLabel, strTail, 1, outputs, "", "" };
         return c;
-    }
-
-    static CDebuggeeRun RunTickward(const std::string& strTail)
-    {
-        CDebuggeeRun run;
-        std::string strCommand = Quoted(BinPath("tickward.exe"));
-        if (!strTail.empty())
-            strCommand += " " + strTail;
-        EXPECT_TRUE(run.Run(strCommand));
-        return run;
     }
 
     // Runs one case on an empty mailbox and checks every outcome of it.

@@ -5,6 +5,7 @@
 #include "log/Log.h"
 #include "tests/support/CLocalAppData.h"
 #include "tests/support/MailboxSupport.h"
+#include "tests/support/TableNames.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -284,7 +285,6 @@ TEST(COrvaneApp, RealVersionCallReportsTheNtFamilyUnderWine)
 namespace
 {
 // The delivery mutex of Tickward's runs, as the test knows it.
-const char DELIVERY_MUTEX[] = "MUTEX_TickwardDelivery_1474027C-7CB4-436a-9158-89850D76B319";
 
 // A message box that nobody closes until the test does.
 HANDLE g_hBoxShown = NULL;

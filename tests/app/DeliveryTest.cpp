@@ -3,8 +3,8 @@
 // and a stand-in receiving application (recorder.exe).
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/MailboxSupport.h"
+#include "tests/support/TestRuns.h"
 #include "tests/support/TestSupport.h"
-#include "tools/dbgrun/CDebuggeeRun.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
@@ -27,21 +27,16 @@ protected:
 
     virtual void SetUp()
     {
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
-        const ::testing::TestInfo* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_strDir = BinPath("delivery ") + pInfo->name();
-        CreateDirectoryA(m_strDir.c_str(), NULL);
-        CreateDirectoryA((m_strDir + "\\TV App").c_str(), NULL);
+        DeleteMailbox();
+        m_strDir = TestFolder("delivery");
         m_strApp = m_strDir + "\\TV App\\tvapp.exe";
         m_strPlanted = m_strDir + "\\TV.exe";
-        ASSERT_TRUE(CopyFileA(BinPath("recorder.exe").c_str(), m_strApp.c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA(BinPath("recorder.exe").c_str(), m_strPlanted.c_str(), FALSE));
-        DeleteFileA((m_strApp + ".log").c_str());
-        DeleteFileA((m_strPlanted + ".log").c_str());
+        ASSERT_TRUE(InstallProgram(BinPath("recorder.exe"), m_strApp));
+        ASSERT_TRUE(InstallProgram(BinPath("recorder.exe"), m_strPlanted));
     }
     virtual void TearDown()
     {
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        DeleteMailbox();
     }
 
     std::string Job(const char* pszDevices = "010102", const char* pszProduct = "_SEL",
@@ -52,12 +47,6 @@ protected:
     static std::string MailboxText(const char* pszDevices = "010102", const std::string& strFile = "C:\\Rec\\show.ts")
     {
         return MailboxJob(pszDevices, strFile);
-    }
-    CDebuggeeRun Deliver(const std::string& strJob)
-    {
-        CDebuggeeRun run;
-        EXPECT_TRUE(run.Run(Quoted(BinPath("tickward.exe")) + " " + strJob));
-        return run;
     }
     std::string AppLog() { return WaitForFileText(m_strApp + ".log"); }
     // Whether the application was started at all: allow it time to write.
@@ -73,7 +62,7 @@ TEST_F(DeliveryTest, AliveApplicationGetsTheJobInTheFirstFreeSlotOnly)
 {
     CHeartbeatRun heartbeat(1, 2);
     ASSERT_TRUE(heartbeat.m_bStarted);
-    CDebuggeeRun run = Deliver(Job());
+    CDebuggeeRun run = RunTickward(Job());
     EXPECT_EQ(0u, run.m_dwExitCode);
     EXPECT_TRUE(run.m_outputs.empty());
     EXPECT_EQ(MailboxText(), ReadSlot(1));
@@ -86,7 +75,7 @@ TEST_F(DeliveryTest, AliveApplicationGetsTheJobInTheFirstFreeSlotOnly)
 
 TEST_F(DeliveryTest, DeadApplicationIsStartedWithTheQuotedPathAndTheJob)
 {
-    CDebuggeeRun run = Deliver(Job());
+    CDebuggeeRun run = RunTickward(Job());
     EXPECT_EQ(0u, run.m_dwExitCode);
     EXPECT_TRUE(run.m_outputs.empty());
     EXPECT_EQ(MailboxText(), ReadSlot(1));
@@ -102,7 +91,7 @@ TEST_F(DeliveryTest, SlotsHoldingTextsAreNeverWrittenOverConsumedOnesIncluded)
     WriteSlot(2, "xxx");
     WriteSlot(3, "b");
     WriteSlot(5, "xxx");
-    EXPECT_EQ(0u, Deliver(Job()).m_dwExitCode);
+    EXPECT_EQ(0u, RunTickward(Job()).m_dwExitCode);
     EXPECT_EQ(MailboxText(), ReadSlot(4));
     EXPECT_EQ("xxx", ReadSlot(2));
 
@@ -111,7 +100,7 @@ TEST_F(DeliveryTest, SlotsHoldingTextsAreNeverWrittenOverConsumedOnesIncluded)
     for (int nSlot = 6; nSlot <= 20; ++nSlot)
         WriteSlot(nSlot, "full");
     const std::map<int, std::string> before = ReadRawSlots();
-    CDebuggeeRun full = Deliver(Job("010102", "_SEL", "C:\\Rec\\other.ts"));
+    CDebuggeeRun full = RunTickward(Job("010102", "_SEL", "C:\\Rec\\other.ts"));
     EXPECT_EQ(2u, full.m_dwExitCode);   // alive, but the job reached no slot
     EXPECT_TRUE(full.m_outputs.empty());
     EXPECT_EQ(before, ReadRawSlots());
@@ -123,7 +112,7 @@ TEST_F(DeliveryTest, SlotsHoldingTextsAreNeverWrittenOverConsumedOnesIncluded)
     // A lock left held by a run that died changes nothing of that: the scan
     // goes ahead after its wait and still writes over no text.
     ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", REG_DWORD, "\1\0\0\0", 4));
-    EXPECT_EQ(2u, Deliver(Job("010102", "_SEL", "C:\\Rec\\fifth.ts")).m_dwExitCode);
+    EXPECT_EQ(2u, RunTickward(Job("010102", "_SEL", "C:\\Rec\\fifth.ts")).m_dwExitCode);
     EXPECT_EQ(before, ReadRawSlots());
     EXPECT_FALSE(AppStarted());
 }
@@ -132,14 +121,14 @@ TEST_F(DeliveryTest, FullMailboxStillStartsADeadApplication)
 {
     for (int nSlot = 1; nSlot <= 20; ++nSlot)
         WriteSlot(nSlot, "full");
-    EXPECT_EQ(0u, Deliver(Job()).m_dwExitCode);   // handed over on the command line
+    EXPECT_EQ(0u, RunTickward(Job()).m_dwExitCode);   // handed over on the command line
     EXPECT_EQ(Quoted(m_strApp) + " " + MailboxText() + "\n", AppLog());
 }
 
 TEST_F(DeliveryTest, DeviceTypeFiveSamplesCategoryZero)
 {
     CHeartbeatRun heartbeat(0, 2);
-    EXPECT_EQ(0u, Deliver(Job("010502")).m_dwExitCode);
+    EXPECT_EQ(0u, RunTickward(Job("010502")).m_dwExitCode);
     EXPECT_EQ(MailboxText("010502"), ReadSlot(1));
     EXPECT_FALSE(AppStarted());
 }
@@ -148,21 +137,21 @@ TEST_F(DeliveryTest, UnusableCommandsPostAndStartNothing)
 {
     for (const char* pszDevices : { "01010", "0101020", "020102" })
     {
-        CDebuggeeRun run = Deliver(Job(pszDevices));
+        CDebuggeeRun run = RunTickward(Job(pszDevices));
         EXPECT_EQ(1u, run.m_dwExitCode) << pszDevices;
         EXPECT_EQ(std::vector<std::string>(), run.m_outputs) << pszDevices;
     }
-    CDebuggeeRun index10 = Deliver(Job("01010A"));     // the table has indexes 0 to 9
+    CDebuggeeRun index10 = RunTickward(Job("01010A"));     // the table has indexes 0 to 9
     EXPECT_EQ(1u, index10.m_dwExitCode);
     EXPECT_EQ(std::vector<std::string>({ "\nCInstanceCheck::SetCounter() Invalid Device Index!\t",
                                          "\nCOrvaneApp::CheckInstance(P) GetCounter(A) fail!\t" }),
               index10.m_outputs);
-    CDebuggeeRun unknown = Deliver(Job("010102", "_XYZ"));  // shows a box, then gives up
+    CDebuggeeRun unknown = RunTickward(Job("010102", "_XYZ"));  // shows a box, then gives up
     EXPECT_EQ(1u, unknown.m_dwExitCode);
     EXPECT_EQ(std::vector<std::string>(1, NOT_CREATED), unknown.m_outputs);
     for (const char* pszTail : { "-e;3", "-E ;3", ";;;" })
     {
-        CDebuggeeRun run = Deliver(pszTail);
+        CDebuggeeRun run = RunTickward(pszTail);
         EXPECT_EQ(1u, run.m_dwExitCode) << pszTail;
         EXPECT_EQ(std::vector<std::string>(1, NOT_CREATED), run.m_outputs) << pszTail;
     }
@@ -176,7 +165,7 @@ TEST_F(DeliveryTest, HeldLockDelaysTheJobButDoesNotStopIt)
 {
     CHeartbeatRun heartbeat(1, 2);
     ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", REG_DWORD, "\1\0\0\0", 4));
-    EXPECT_EQ(0u, Deliver(Job()).m_dwExitCode);
+    EXPECT_EQ(0u, RunTickward(Job()).m_dwExitCode);
     EXPECT_EQ(MailboxText(), ReadSlot(1));
     EXPECT_EQ(0u, ReadLock());
 }
@@ -185,7 +174,7 @@ TEST_F(DeliveryTest, CommandsAreNeverCut)
 {
     // 1040 characters and more do not fit the command buffer: refused whole.
     std::string strTooLong = Job("010102", "_SEL", "C:\\" + std::string(1200, 'f'));
-    CDebuggeeRun refused = Deliver(strTooLong);
+    CDebuggeeRun refused = RunTickward(strTooLong);
     EXPECT_EQ(1u, refused.m_dwExitCode);
     ASSERT_EQ(2u, refused.m_outputs.size());
     EXPECT_EQ("\nTickward::StartCmdlineProcess() CmdLine too long!\t", refused.m_outputs[0]);
@@ -194,7 +183,7 @@ TEST_F(DeliveryTest, CommandsAreNeverCut)
 
     // A mailbox text of 519 characters is posted as usual.
     const std::string strFile519(519 - MailboxText("010102", "").size(), 'n');
-    CDebuggeeRun fits = Deliver(Job("010102", "_SEL", strFile519));
+    CDebuggeeRun fits = RunTickward(Job("010102", "_SEL", strFile519));
     EXPECT_EQ(0u, fits.m_dwExitCode);
     EXPECT_EQ(519u, ReadSlot(1).size());
     EXPECT_EQ(Quoted(m_strApp) + " " + MailboxText("010102", strFile519) + "\n", AppLog());
@@ -203,7 +192,7 @@ TEST_F(DeliveryTest, CommandsAreNeverCut)
 TEST_F(DeliveryTest, JobTooLongForTheMailboxGoesOnlyOnTheCommandLine)
 {
     const std::string strFile520(520 - MailboxText("010102", "").size(), 'm');
-    CDebuggeeRun run = Deliver(Job("010102", "_SEL", strFile520));
+    CDebuggeeRun run = RunTickward(Job("010102", "_SEL", strFile520));
     EXPECT_EQ(0u, run.m_dwExitCode);    // the started application has it
     BOOL bFound = TRUE;
     ReadSlot(1, &bFound);
@@ -211,7 +200,7 @@ TEST_F(DeliveryTest, JobTooLongForTheMailboxGoesOnlyOnTheCommandLine)
     EXPECT_EQ(Quoted(m_strApp) + " " + MailboxText("010102", strFile520) + "\n", AppLog());
 
     CHeartbeatRun heartbeat(1, 2);
-    CDebuggeeRun alive = Deliver(Job("010102", "_SEL", strFile520));
+    CDebuggeeRun alive = RunTickward(Job("010102", "_SEL", strFile520));
     EXPECT_EQ(2u, alive.m_dwExitCode);  // alive, and the mailbox cannot hold it
     ASSERT_EQ(1u, alive.m_outputs.size());
     EXPECT_EQ("\nTickward::StartCmdlineProcess() CmdLine too long for the mailbox!\t", alive.m_outputs[0]);
@@ -223,12 +212,12 @@ TEST_F(DeliveryTest, OverlappingRunsEachDeliverExactlyOnceAndStartNothing)
     const int RUNS = 10;
     for (int nRound = 0; nRound < 3; ++nRound)
     {
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        DeleteMailbox();
         std::vector<HANDLE> processes;
         for (int i = 0; i < RUNS; ++i)
         {
-            HANDLE hProcess = StartProcess(Quoted(BinPath("tickward.exe")) + " " +
-                                           Job("010102", "_SEL", "C:\\Rec\\job" + std::to_string(i) + ".ts"));
+            HANDLE hProcess =
+                StartProcess(TickwardCommand(Job("010102", "_SEL", "C:\\Rec\\job" + std::to_string(i) + ".ts")));
             ASSERT_TRUE(hProcess != NULL);
             processes.push_back(hProcess);
             // Staggered starts put every run's clearing of the heartbeat table

@@ -4,6 +4,8 @@
 // one, and nothing outside the table is written.
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/MailboxSupport.h"
+#include "tests/support/TableNames.h"
+#include "tests/support/TestRuns.h"
 #include "tests/support/TestSupport.h"
 #include "tools/dbgrun/CDebuggeeRun.h"
 
@@ -27,8 +29,6 @@ const DWORD DELIVERY_MUTEX_WAIT = 30000;
 const DWORD RUN_TIMEOUT = 60000;
 const DWORD WATCH_TIMEOUT = 20000;
 
-const char TABLE_MAPPING[] = "FILE_1474027C-7CB4-436a-9158-89850D76B319";
-const DWORD TABLE_SIZE = 240;
 const BYTE FOREIGN_BYTE = 0xAB;
 
 const int RANDOM_KILLS = 40;
@@ -109,11 +109,8 @@ protected:
     virtual void SetUp()
     {
         DeleteMailbox();
-        const std::string strDir = BinPath("fault ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(strDir.c_str(), NULL);
-        m_strApp = strDir + "\\tvapp.exe";
-        ASSERT_TRUE(CopyFileA(BinPath("recorder.exe").c_str(), m_strApp.c_str(), FALSE));
-        DeleteFileA((m_strApp + ".log").c_str());
+        m_strApp = TestFolder("fault") + "\\tvapp.exe";
+        ASSERT_TRUE(InstallProgram(BinPath("recorder.exe"), m_strApp));
     }
     virtual void TearDown()
     {
@@ -122,7 +119,7 @@ protected:
 
     std::string Command(const std::string& strFile) const
     {
-        return Quoted(BinPath("tickward.exe")) + " " + TimerJob(m_strApp, "010102", "_SEL", strFile);
+        return TickwardCommand(TimerJob(m_strApp, "010102", "_SEL", strFile));
     }
     HANDLE StartRun(const std::string& strFile) const
     {

@@ -7,7 +7,6 @@
 #include "tools/dbgrun/CDebuggeeRun.h"
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <map>
 #include <memory>
@@ -48,8 +47,8 @@ protected:
     JournalTest() : m_appData(BinPath("journal ") + ::testing::UnitTest::GetInstance()->current_test_info()->name())
     {
     }
-    virtual void SetUp() { SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY); }
-    virtual void TearDown() { SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY); }
+    virtual void SetUp() { DeleteMailbox(); }
+    virtual void TearDown() { DeleteMailbox(); }
 
     // A job for device 1/2 with a key, its file told by nRun.
     static std::string Job(int nRun)
@@ -58,7 +57,6 @@ protected:
                                       "C:\\Rec\\run" + std::to_string(nRun) + ".ts");
         return strJob.replace(strJob.find("Key: ;"), 6, std::string("Key: ") + KEY + ";");
     }
-    static std::string Tickward() { return Quoted(BinPath("tickward.exe")) + " "; }
 
     // A journal so near its bound that no further line fits, and an empty
     // older part that a rotation replaces. Returns the journal's text.
@@ -87,7 +85,7 @@ TEST_F(JournalTest, TwentyRunsAtOnceWriteTwentyWholeLinesEachWithItsOwnOutcome)
     ASSERT_TRUE(heartbeat.m_bStarted);
     std::vector<HANDLE> runs;
     for (int nRun = 0; nRun < 20; ++nRun)
-        runs.push_back(StartProcess(Tickward() + Job(nRun)));
+        runs.push_back(StartProcess(TickwardCommand(Job(nRun))));
     std::map<std::string, DWORD> exitCodes;     // by process id
     for (size_t i = 0; i < runs.size(); ++i)
     {
@@ -126,7 +124,7 @@ TEST_F(JournalTest, RotationKeepsEveryLine)
     for (int nRun = 0; nRun < 3; ++nRun)
     {
         CDebuggeeRun run;
-        ASSERT_TRUE(run.Run(Tickward() + "-E;" + std::to_string(7 + nRun)));
+        ASSERT_TRUE(run.Run(TickwardCommand("-E;" + std::to_string(7 + nRun))));
     }
     EXPECT_TRUE(strOld == ReadFileText(m_appData.RotatedPath()));    // a megabyte: no diff printed
     const std::vector<std::string> lines = Lines(ReadFileText(m_appData.JournalPath()));
@@ -142,7 +140,7 @@ TEST_F(JournalTest, WriterWithoutTheJournalMutexAppendsButNeverRotates)
     HANDLE hMutex = CreateMutexA(NULL, TRUE, "TickwardJournal");
     ASSERT_TRUE(hMutex != NULL);
     CDebuggeeRun run;
-    const BOOL bRan = run.Run(Tickward() + "-E;7");
+    const BOOL bRan = run.Run(TickwardCommand("-E;7"));
     ReleaseMutex(hMutex);
     CloseHandle(hMutex);
     ASSERT_TRUE(bRan);
@@ -165,7 +163,7 @@ TEST_F(JournalTest, UnwritableJournalChangesNothingOfTheDelivery)
     CloseHandle(hFile);
     CHeartbeatRun heartbeat(1, 2);
     CDebuggeeRun run;
-    ASSERT_TRUE(run.Run(Tickward() + Job(1)));
+    ASSERT_TRUE(run.Run(TickwardCommand(Job(1))));
     EXPECT_EQ(0u, run.m_dwExitCode);
     EXPECT_NE(std::string::npos, ReadSlot(1).find("run1.ts"));
     const std::vector<std::string> expected = {
@@ -199,7 +197,7 @@ TEST_F(JournalTest, JobsThatDoNotReachTheApplicationAreNamedAndExitTwo)
         DeleteFileA(m_appData.JournalPath().c_str());
         std::unique_ptr<CHeartbeatRun> heartbeat(c.bAlive ? new CHeartbeatRun(1, 2) : NULL);
         CDebuggeeRun run;
-        ASSERT_TRUE(run.Run(Tickward() + c.strJob));
+        ASSERT_TRUE(run.Run(TickwardCommand(c.strJob)));
         heartbeat.reset();
         EXPECT_EQ(2u, run.m_dwExitCode);
         const std::vector<std::string> lines = Lines(ReadFileText(m_appData.JournalPath()));
@@ -215,7 +213,7 @@ TEST_F(JournalTest, LineBreaksAndSeparatorsInAFieldKeepTheRunOnOneLine)
     // Both would read as a run that ended well; the command is unusable.
     const std::string strFile = "C:\\Rec\\a\r\nb | exit 0\t%.ts";
     CDebuggeeRun run;
-    ASSERT_TRUE(run.Run(Tickward() + TimerJob(BinPath("tvapp.exe"), "0101\n | exit 0", "_SEL", strFile)));
+    ASSERT_TRUE(run.Run(TickwardCommand(TimerJob(BinPath("tvapp.exe"), "0101\n | exit 0", "_SEL", strFile))));
     EXPECT_EQ(1u, run.m_dwExitCode);
     const std::string strJournal = ReadFileText(m_appData.JournalPath());
     const std::vector<std::string> lines = Lines(strJournal);

@@ -1,22 +1,8 @@
 // End-to-end tests: the real tickward.exe, started as a process, with its
 // debugger output captured exactly.
-#include "tests/support/TestSupport.h"
-#include "tools/dbgrun/CDebuggeeRun.h"
+#include "tests/support/TestRuns.h"
 
 #include <gtest/gtest.h>
-
-namespace
-{
-CDebuggeeRun RunTickward(const std::string& strTail)
-{
-    CDebuggeeRun run;
-    std::string strCommand = Quoted(BinPath("tickward.exe"));
-    if (!strTail.empty())
-        strCommand += " " + strTail;
-    EXPECT_TRUE(run.Run(strCommand)) << strCommand;
-    return run;
-}
-}
 
 TEST(TickwardExe, EmptyCommandLineWritesNothingAndSucceeds)
 {

@@ -9,12 +9,11 @@
 
 #include "tests/instance/CChildProcess.h"
 #include "tests/instance/CShortView.h"
+#include "tests/support/TableNames.h"
 #include "tests/support/TestSupport.h"
 
 namespace
 {
-const char TABLE_NAME[] = "1474027C-7CB4-436a-9158-89850D76B319";
-const char FILE_NAME[] = "FILE_1474027C-7CB4-436a-9158-89850D76B319";
 const char MESSAGE_INDEX[] = "\nCInstanceCheck::SetCounter() Invalid Device Index!\t";
 const char MESSAGE_CATEGORY[] = "\nCInstanceCheck::GetSharedMemoryOffset() Invalid Device Category!\t";
 const char MESSAGE_OFFSET[] = "\nCInstanceCheck::SetCounter() Could't get SharedMemoryOffset!";
@@ -26,7 +25,7 @@ const char MESSAGE_NO_MAPPING[] = "\nCSharedMemory::Delete () m_hMapping = NULL 
 class CTable : public CSharedMemory
 {
 public:
-    CTable() { m_bOpen = Create(240, TABLE_NAME) == 1; }
+    CTable() { m_bOpen = Create(TABLE_SIZE, TABLE_NAME) == 1; }
     DWORD Get(int nCategory, int nIndex)
     {
         Lock();
@@ -76,7 +75,7 @@ BOOL WaitForTable()
 {
     for (int i = 0; i < 500; ++i)
     {
-        HANDLE hMapping = OpenFileMappingA(FILE_MAP_READ, FALSE, FILE_NAME);
+        HANDLE hMapping = OpenFileMappingA(FILE_MAP_READ, FALSE, TABLE_MAPPING);
         if (hMapping != NULL)
         {
             CloseHandle(hMapping);
@@ -167,7 +166,7 @@ TEST(CInstanceCheck, InitMakesTheTableAndKeepsTheProduct)
     EXPECT_TRUE(check.m_SharedMemory.m_bCreated);
     EXPECT_EQ(240u, check.m_SharedMemory.m_dwSize);
     EXPECT_STREQ(TABLE_NAME, check.m_SharedMemory.m_strName);
-    HANDLE hMapping = OpenFileMappingA(FILE_MAP_READ, FALSE, FILE_NAME);
+    HANDLE hMapping = OpenFileMappingA(FILE_MAP_READ, FALSE, TABLE_MAPPING);
     EXPECT_TRUE(hMapping != NULL);
     if (hMapping != NULL)
         CloseHandle(hMapping);
@@ -303,7 +302,7 @@ TEST(CInstanceCheck, SupportedProductWithoutATableFailsTheFirstReading)
 {
     // The table's name is held by an object of another kind, so the table
     // cannot be made; Init still knows the product.
-    HANDLE hEvent = CreateEventA(NULL, TRUE, FALSE, FILE_NAME);
+    HANDLE hEvent = CreateEventA(NULL, TRUE, FALSE, TABLE_MAPPING);
     ASSERT_TRUE(hEvent != NULL);
     {
         CTestCheck check;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 
 TEST(CCmdLineProcessGetRegistryKey, SupportedProductHasTheMailboxKey)
@@ -10,7 +11,7 @@ TEST(CCmdLineProcessGetRegistryKey, SupportedProductHasTheMailboxKey)
     CMessageBoxRecorder boxes;
     CString strKey("previous");
     EXPECT_TRUE(CCmdLineProcess::GetRegistryKey("_SEL", strKey));
-    EXPECT_STREQ("SOFTWARE\\Varenwick\\Korvix\\CmdLine", strKey);
+    EXPECT_STREQ(MAILBOX_KEY, strKey);
     EXPECT_TRUE(boxes.Texts().empty());
 }
 

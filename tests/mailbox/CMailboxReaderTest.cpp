@@ -5,13 +5,15 @@
 #include "mailbox/CWorkerStarter.h"
 
 #include "cmdline/CCmdLineParams.h"
-#include "tests/mailbox/CSavedRegistryKey.h"
+#include "tests/support/CSavedRegistryKey.h"
+#include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <stdio.h>
+
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,7 +42,7 @@ const std::string NO_CALLBACK = Tagged("CCmdLineProcess::CheckRegistryComanndos(
 const std::string INVALID_POINTER = Tagged("CCmdLineProcess::CheckRegistryComanndos() Invalid Pointer");
 const std::string NOTHING_TAKEN = Tagged("CCmdLineProcess::GetCommandLine() failed! Give no valid Cmdline back!");
 const std::string DEVICES_UNPARSED = Tagged("CCmdLineProcess::IsValidCmdLine() ParseCmdLine() failed!");
-const std::string DELETED = Tagged("CCmdLineProcess::DeleteAllRegistryKeys() Regkey: SOFTWARE\\Varenwick\\Korvix\\CmdLine");
+const std::string DELETED = Tagged(std::string("CCmdLineProcess::DeleteAllRegistryKeys() Regkey: ") + MAILBOX_KEY);
 const std::string CYCLE = Tagged("+ + + RegistryChangeEvent + + +");
 const std::string CLOSED = Tagged("+ + + Close RegistryChangeEvent Thread! + + +");
 const std::string EXITED = Tagged("Exit the RegistryChangeEvent Thread!!!");
@@ -55,45 +57,13 @@ std::string ParseError(const std::string& strText)
     return Tagged("CCmdLineProcess::CheckRegistryComanndos() Error in ParseCmdLine(" + strText + ")");
 }
 
-void WriteSlot(const char* pszName, const std::string& strText)
-{
-    HKEY hKey = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, NULL, 0, KEY_ALL_ACCESS,
-                                             NULL, &hKey, NULL));
-    RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(strText.c_str()),
-                   static_cast<DWORD>(strText.size() + 1));
-    RegCloseKey(hKey);
-}
-
-// The slot's text, or "-" when it is not there.
-std::string ReadSlot(const char* pszName)
-{
-    char szText[600] = { 0 };
-    DWORD dwSize = sizeof(szText) - 1;
-    DWORD dwType = 0;
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "-";
-    const LONG lResult = RegQueryValueExA(hKey, pszName, NULL, &dwType, reinterpret_cast<BYTE*>(szText), &dwSize);
-    RegCloseKey(hKey);
-    return lResult == ERROR_SUCCESS ? szText : "-";
-}
-
-// The slots "1" to "20" that exist, as "n=text" with jobs shortened to their D.
+// The slots "1" to "20" that exist, as "n=text".
 std::string Mailbox()
 {
     std::string strState;
-    for (int nSlot = 1; nSlot <= 20; ++nSlot)
-    {
-        char szName[8];
-        sprintf(szName, "%d", nSlot);
-        const std::string strText = ReadSlot(szName);
-        if (strText == "-")
-            continue;
-        if (!strState.empty())
-            strState += " ";
-        strState += std::string(szName) + "=" + strText;
-    }
+    const std::map<int, std::string> slots = ReadAllSlots();
+    for (std::map<int, std::string>::const_iterator it = slots.begin(); it != slots.end(); ++it)
+        strState += (strState.empty() ? "" : " ") + std::to_string(it->first) + "=" + it->second;
     return strState;
 }
 
@@ -203,11 +173,7 @@ protected:
         InitializeCriticalSection(&g_csJournal);
         g_journal.clear();
         m_saved.DeleteAllValues();
-        WriteSlot("Lock", "");   // makes sure the key exists
-        HKEY hKey = NULL;
-        RegOpenKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, KEY_ALL_ACCESS, &hKey);
-        RegDeleteValueA(hKey, "Lock");
-        RegCloseKey(hKey);
+        CreateMailbox();
         g_RegistryCallback = RecordingCallback;
         g_pfnInCallback = NULL;
         g_pReader = NULL;
@@ -241,9 +207,9 @@ TEST_F(MailboxReaderTest, ConstructionTakesNothingUntilConfigured)
 
 TEST_F(MailboxReaderTest, ThreeJobsForThisDeviceAreHandedOverInSlotOrderAndDeletedTogether)
 {
-    WriteSlot("1", Job(1));
-    WriteSlot("2", Job(2));
-    WriteSlot("3", Job(3));
+    WriteSlot(1, Job(1));
+    WriteSlot(2, Job(2));
+    WriteSlot(3, Job(3));
     CDebugOutputRecorder recorder;
     CTestReader reader;
     reader.CheckRegistryComanndos();
@@ -265,10 +231,10 @@ TEST_F(MailboxReaderTest, JobsForOtherDevicesStayAndAreReportedByEveryScan)
     const std::string strOther = Job(7, " 010203");
     const std::string strOtherType = Job(8, " 010202");
     const std::string strOtherIndex = Job(9, " 010103");
-    WriteSlot("1", strOther);
-    WriteSlot("2", strOtherType);
-    WriteSlot("3", strOtherIndex);
-    WriteSlot("20", Job(20));   // the last slot is scanned too
+    WriteSlot(1, strOther);
+    WriteSlot(2, strOtherType);
+    WriteSlot(3, strOtherIndex);
+    WriteSlot(20, Job(20));   // the last slot is scanned too
     CDebugOutputRecorder recorder;
     CTestReader reader;
     reader.CheckRegistryComanndos();
@@ -287,8 +253,8 @@ TEST_F(MailboxReaderTest, JobsForOtherDevicesStayAndAreReportedByEveryScan)
 
 TEST_F(MailboxReaderTest, EmptyOrSeparatorOnlySlotsFailTheDeviceParseAndStay)
 {
-    WriteSlot("1", "");
-    WriteSlot("2", ";;;");
+    WriteSlot(1, "");
+    WriteSlot(2, ";;;");
     CDebugOutputRecorder recorder;
     CTestReader reader;
     reader.CheckRegistryComanndos();
@@ -305,8 +271,8 @@ TEST_F(MailboxReaderTest, EmptyOrSeparatorOnlySlotsFailTheDeviceParseAndStay)
 TEST_F(MailboxReaderTest, JobForThisDeviceThatDoesNotParseIsMarkedReportedAndDeletedWithoutPause)
 {
     const std::string strBroken = " 010102;P: _SEL;D: 4";
-    WriteSlot("1", strBroken);
-    WriteSlot("2", Job(2));
+    WriteSlot(1, strBroken);
+    WriteSlot(2, Job(2));
     CDebugOutputRecorder recorder;
     CTestReader reader;
     reader.CheckRegistryComanndos();
@@ -322,9 +288,9 @@ TEST_F(MailboxReaderTest, JobForThisDeviceThatDoesNotParseIsMarkedReportedAndDel
 
 TEST_F(MailboxReaderTest, ConsumedSlotsAreDeletedWhoeverMarkedThem)
 {
-    WriteSlot("1", "xxx");
-    WriteSlot("5", "xxx");
-    WriteSlot("20", "xxx");
+    WriteSlot(1, "xxx");
+    WriteSlot(5, "xxx");
+    WriteSlot(20, "xxx");
     CDebugOutputRecorder recorder;
     CTestReader reader;
     reader.CheckRegistryComanndos();
@@ -339,8 +305,8 @@ TEST_F(MailboxReaderTest, ConsumedSlotsAreDeletedWhoeverMarkedThem)
 TEST_F(MailboxReaderTest, UnsetDeviceTakesNothingNotEvenAMalformedList)
 {
     const std::string strMalformed = " 01010;P: _SEL";
-    WriteSlot("1", Job(1));
-    WriteSlot("2", strMalformed);
+    WriteSlot(1, Job(1));
+    WriteSlot(2, strMalformed);
     CDebugOutputRecorder recorder;
     CTestReader reader;
     reader.m_wDeviceType = 0xFFFF;
@@ -356,7 +322,7 @@ TEST_F(MailboxReaderTest, UnsetDeviceTakesNothingNotEvenAMalformedList)
 TEST_F(MailboxReaderTest, WithoutCallbackAJobIsStillConsumedPausedAndDeleted)
 {
     g_RegistryCallback = NULL;
-    WriteSlot("1", Job(1));
+    WriteSlot(1, Job(1));
     CDebugOutputRecorder recorder;
     CTestReader reader;
     reader.CheckRegistryComanndos();
@@ -381,13 +347,13 @@ void DrainAgain(CCmdLineParams* /*pParams*/)
 void PostSecondJob(CCmdLineParams* pParams)
 {
     if (pParams->m_nD == 1)
-        WriteSlot("2", Job(2));
+        WriteSlot(2, Job(2));
 }
 }
 
 TEST_F(MailboxReaderTest, SecondDrainWhileOneRunsIsRefused)
 {
-    WriteSlot("1", Job(1));
+    WriteSlot(1, Job(1));
     CDebugOutputRecorder recorder;
     CTestReader reader;
     g_pReader = &reader;
@@ -404,7 +370,7 @@ TEST_F(MailboxReaderTest, SecondDrainWhileOneRunsIsRefused)
 
 TEST_F(MailboxReaderTest, DrainWithoutEventObjectIsRefused)
 {
-    WriteSlot("1", Job(1));
+    WriteSlot(1, Job(1));
     CDebugOutputRecorder recorder;
     CTestReader reader;
     delete reader.m_pRegistryChangeEvent;
@@ -419,7 +385,7 @@ TEST_F(MailboxReaderTest, DrainWithoutEventObjectIsRefused)
 
 TEST_F(MailboxReaderTest, JobPostedDuringADrainIsFoundByTheSameDrain)
 {
-    WriteSlot("1", Job(1));
+    WriteSlot(1, Job(1));
     CDebugOutputRecorder recorder;
     CTestReader reader;
     g_pfnInCallback = PostSecondJob;
@@ -447,7 +413,7 @@ TEST_F(MailboxReaderTest, ArmingResetsTheEventAndCatchesTheNextChangeOnly)
     // reset after the close clears that, and the new handle catches a change.
     reader.SetRegistryNotifyOn();
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(pEvent->m_hObject, 0));
-    WriteSlot("Probe", "1");
+    WriteValue("Probe", "1");
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(pEvent->m_hObject, SIGNAL_WAIT));
 }
 
@@ -460,7 +426,7 @@ protected:
     virtual LONG ArmNotification(HKEY hKey, HANDLE hEvent)
     {
         const LONG lResult = CTestReader::ArmNotification(hKey, hEvent);
-        WriteSlot("Probe", "1");
+        WriteValue("Probe", "1");
         WaitForSingleObject(hEvent, SIGNAL_WAIT);   // the change has fired
         return lResult;
     }
@@ -485,16 +451,16 @@ TEST_F(MailboxReaderTest, ArmingKeepsTheSignalOfAStopRequest)
 
 TEST_F(MailboxReaderTest, MissingKeyIsCreatedByTheFirstArming)
 {
-    SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+    DeleteMailbox();
     CDebugOutputRecorder recorder;
     CTestReader reader;
     reader.SetRegistryNotifyOn();
 
     const std::vector<std::string> expectedOutput = {
-        Tagged("CCmdLineProcess::OpenRegistry New Registrykey was created: SOFTWARE\\Varenwick\\Korvix\\CmdLine") };
+        Tagged(std::string("CCmdLineProcess::OpenRegistry New Registrykey was created: ") + MAILBOX_KEY) };
     EXPECT_EQ(expectedOutput, recorder.Texts());
     EXPECT_TRUE(reader.m_hRegKey != NULL);
-    WriteSlot("Probe", "1");
+    WriteValue("Probe", "1");
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0),
               WaitForSingleObject(reader.m_pRegistryChangeEvent->m_hObject, SIGNAL_WAIT));
 }
@@ -532,7 +498,7 @@ TEST_F(MailboxReaderTest, ReaderWithoutAKeyWaitsForItsOwnerInsteadOfGoingRound)
 
 TEST_F(MailboxReaderTest, StartedReaderDrainsWhatWaitsThenWakesOnEachLaterChange)
 {
-    WriteSlot("1", Job(1));
+    WriteSlot(1, Job(1));
     CDebugOutputRecorder recorder;
     CWorkerStarter starter;
     {
@@ -542,10 +508,10 @@ TEST_F(MailboxReaderTest, StartedReaderDrainsWhatWaitsThenWakesOnEachLaterChange
         EXPECT_EQ("", Mailbox());
 
         // Posted after the re-arming: wakes the loop again.
-        WriteSlot("1", Job(2));
+        WriteSlot(1, Job(2));
         ASSERT_TRUE(WaitForCount(recorder, CYCLE, 2));
         EXPECT_EQ("", Mailbox());
-        WriteSlot("2", Job(3));
+        WriteSlot(2, Job(3));
         ASSERT_TRUE(WaitForCount(recorder, CYCLE, 3));
     }   // destroyed while it waits
     EXPECT_EQ(0u, ExitCodeAfterEnd(starter.m_pThread->m_hThread));
@@ -620,11 +586,11 @@ TEST_F(MailboxReaderTest, DrainByTheOwnerDoesNotBlindTheWaitingWorker)
     // inside the heap or the recorder it would block the owner.)
     Sleep(200);
     ASSERT_NE(static_cast<DWORD>(-1), SuspendThread(starter.m_pThread->m_hThread));
-    WriteSlot("1", "xxx");
+    WriteSlot(1, "xxx");
     reader.CheckRegistryComanndos();
     ResumeThread(starter.m_pThread->m_hThread);
     ASSERT_TRUE(WaitForCount(recorder, CYCLE, 2));
-    WriteSlot("3", Job(3));
+    WriteSlot(3, Job(3));
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(g_hCallback, END_WAIT));
     EXPECT_EQ(1u, Count(Journal(), "callback D=3 File=C:\\rec3.ts"));
     const std::vector<std::string> expectedStart = {
@@ -649,7 +615,7 @@ TEST_F(MailboxReaderTest, HundredRoundsDoNotAccumulateKeyHandles)
     {
         char szTick[16];
         sprintf(szTick, "%d", nRound);
-        WriteSlot("Tick", szTick);
+        WriteValue("Tick", szTick);
         ASSERT_TRUE(WaitForCount(recorder, CYCLE, nRound + 1));
     }
     const ULONG_PTR nAfter = ProbeHandle();
@@ -659,7 +625,7 @@ TEST_F(MailboxReaderTest, HundredRoundsDoNotAccumulateKeyHandles)
 
 TEST_F(MailboxReaderTest, RealPausesEndToEnd)
 {
-    WriteSlot("1", Job(1));
+    WriteSlot(1, Job(1));
     CDebugOutputRecorder recorder;
     CWorkerStarter starter;
     CCmdLineProcess reader;
@@ -675,7 +641,7 @@ TEST_F(MailboxReaderTest, RealPausesEndToEnd)
     EXPECT_EQ("", Mailbox());
 
     // Re-armed: the next job wakes it again.
-    WriteSlot("1", Job(2));
+    WriteSlot(1, Job(2));
     ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(g_hCallback, END_WAIT));
     reader.m_bStop = TRUE;
     EXPECT_TRUE(reader.Stop(3 * END_WAIT));   // waits out the pause after the command

@@ -3,15 +3,15 @@
 #include "mailbox/CRegistry.h"
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <string>
 
-#include "tests/mailbox/CSavedRegistryKey.h"
+#include "tests/support/CSavedRegistryKey.h"
+#include "tests/support/MailboxSupport.h"
 
 namespace
 {
-const char ABSENT_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine\\NoSuchKey";
+const std::string ABSENT_KEY = std::string(MAILBOX_KEY) + "\\NoSuchKey";
 
 class CRegistryTest : public ::testing::Test
 {
@@ -21,18 +21,7 @@ protected:
     // Every test starts without the mailbox key.
     void SetUp() override
     {
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
-    }
-
-    // Stores raw data, so that tests can make values the system never writes.
-    void PutRaw(const char* pszName, DWORD dwType, const void* pData, DWORD dwSize)
-    {
-        HKEY hKey = NULL;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, NULL, 0,
-                                                 KEY_ALL_ACCESS, NULL, &hKey, NULL));
-        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(hKey, pszName, 0, dwType,
-                                                static_cast<const BYTE*>(pData), dwSize));
-        RegCloseKey(hKey);
+        DeleteMailbox();
     }
 
     BOOL ValueExists(HKEY hRoot, const char* pszName)
@@ -100,7 +89,7 @@ TEST_F(CRegistryTest, OperationsOnAbsentValuesFail)
     EXPECT_FALSE(m_registry.ReadDword(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", dwValue));
     EXPECT_EQ(7u, dwValue);
     EXPECT_FALSE(m_registry.DeleteValue(MAILBOX_KEY, "1"));
-    EXPECT_FALSE(m_registry.ReadString(ABSENT_KEY, "1", strValue));
+    EXPECT_FALSE(m_registry.ReadString(ABSENT_KEY.c_str(), "1", strValue));
 }
 
 TEST_F(CRegistryTest, WrittenValuesAreReadBackAndDeleted)
@@ -138,30 +127,28 @@ TEST_F(CRegistryTest, WrittenValuesAreReadBackAndDeleted)
 
 TEST_F(CRegistryTest, WrongValueTypes)
 {
-    const DWORD dwOne = 1;
-    PutRaw("1", REG_DWORD, &dwOne, sizeof(dwOne));
+    WriteRawValue("1", REG_DWORD, std::string("\1\0\0\0", 4));
     CString strValue("before");
     EXPECT_FALSE(m_registry.ReadString(MAILBOX_KEY, "1", strValue));
     EXPECT_STREQ("before", strValue);
 
     const char szExpand[] = "%TEMP%\\job";
-    PutRaw("2", REG_EXPAND_SZ, szExpand, sizeof(szExpand));
+    WriteRawValue("2", REG_EXPAND_SZ, std::string(szExpand, sizeof(szExpand)));
     ASSERT_TRUE(m_registry.ReadString(MAILBOX_KEY, "2", strValue));
     EXPECT_STREQ("%TEMP%\\job", strValue);
 
     const char szMulti[] = "a\0b\0";
-    PutRaw("3", REG_MULTI_SZ, szMulti, sizeof(szMulti));
+    WriteRawValue("3", REG_MULTI_SZ, std::string(szMulti, sizeof(szMulti)));
     EXPECT_FALSE(m_registry.ReadString(MAILBOX_KEY, "3", strValue));
 
     DWORD dwValue = 9;
-    PutRaw("Lock", REG_SZ, "1", 2);
+    WriteRawValue("Lock", REG_SZ, std::string("1", 2));
     EXPECT_FALSE(m_registry.ReadDword(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", dwValue));
     EXPECT_EQ(9u, dwValue);
-    const BYTE abEight[8] = { 1, 0, 0, 0, 0, 0, 0, 0 };
-    PutRaw("Lock", REG_BINARY, abEight, sizeof(abEight));
+    WriteRawValue("Lock", REG_BINARY, std::string("\1\0\0\0\0\0\0\0", 8));
     EXPECT_FALSE(m_registry.ReadDword(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", dwValue));
     // A REG_DWORD of two bytes holds no whole number.
-    PutRaw("Lock", REG_DWORD, &dwOne, 2);
+    WriteRawValue("Lock", REG_DWORD, std::string("\1\0", 2));
     EXPECT_FALSE(m_registry.ReadDword(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", dwValue));
     EXPECT_EQ(9u, dwValue);
 }
@@ -193,20 +180,17 @@ TEST_F(CRegistryTest, TextWithoutTerminatingZeroEndsWithItsData)
     const std::string strLong(600, 'z');
     CString strValue(strLong.c_str());
 
-    // The registry counts a zero right after the data into a text value, so
-    // the data handed over is followed by a further character instead.
-    const std::string str521(521, 'c');
-    PutRaw("1", REG_SZ, str521.data(), 520);   // fills the buffer, no zero
+    WriteRawValue("1", REG_SZ, std::string(520, 'c'));   // fills the buffer, no zero
     ASSERT_TRUE(m_registry.ReadString(MAILBOX_KEY, "1", strValue));
     EXPECT_EQ(std::string(520, 'c'), std::string(strValue));
 
     strValue = strLong.c_str();
-    PutRaw("2", REG_SZ, "abcd", 3);
+    WriteRawValue("2", REG_SZ, "abc");
     ASSERT_TRUE(m_registry.ReadString(MAILBOX_KEY, "2", strValue));
     EXPECT_STREQ("abc", strValue);
 
     strValue = strLong.c_str();
-    PutRaw("3", REG_SZ, "", 0);
+    WriteRawValue("3", REG_SZ, "");
     ASSERT_TRUE(m_registry.ReadString(MAILBOX_KEY, "3", strValue));
     EXPECT_STREQ("", strValue);
 }
@@ -220,7 +204,7 @@ TEST_F(CRegistryTest, LockKeyCreatesTheKeyAndTakesAFreeLock)
     ASSERT_TRUE(m_registry.WriteDword(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", 2));
     EXPECT_TRUE(m_registry.LockKey(MAILBOX_KEY, TRUE));
     EXPECT_EQ(1u, LockValue());
-    PutRaw("Lock", REG_SZ, "1", 2);
+    WriteRawValue("Lock", REG_SZ, std::string("1", 2));
     CCountingRegistry registry;
     EXPECT_TRUE(registry.LockKey(MAILBOX_KEY, TRUE));
     EXPECT_EQ(0, registry.m_nPauses);

@@ -44,14 +44,6 @@ DWORD SettingOf(const char* pszName, DWORD dwDefault)
     return pszValue != NULL && *pszValue != '\0' ? strtoul(pszValue, NULL, 10) : dwDefault;
 }
 
-size_t CountOf(const std::string& strText, const std::string& strPart)
-{
-    size_t nCount = 0;
-    for (size_t nPos = strText.find(strPart); nPos != std::string::npos; nPos = strText.find(strPart, nPos + 1))
-        ++nCount;
-    return nCount;
-}
-
 std::string FileOf(int nRound, int nJob, const char* pszRun = "round")
 {
     char szFile[64];
@@ -108,14 +100,10 @@ protected:
         m_hReceiver = NULL;
         m_dwJobPause = SettingOf("TICKWARD_LOAD_PAUSE", 1000);
         DeleteMailbox();
-        const std::string strDir = BinPath("load");
-        CreateDirectoryA(strDir.c_str(), NULL);
-        m_strReceiver = strDir + "\\receiver.exe";
-        m_strApp = strDir + "\\tvapp.exe";
-        ASSERT_TRUE(CopyFileA(BinPath("receiver.exe").c_str(), m_strReceiver.c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA(BinPath("recorder.exe").c_str(), m_strApp.c_str(), FALSE));
-        DeleteFileA((m_strReceiver + ".log").c_str());
-        DeleteFileA((m_strApp + ".log").c_str());
+        m_strReceiver = BinPath("load\\receiver.exe");
+        m_strApp = BinPath("load\\tvapp.exe");
+        ASSERT_TRUE(InstallProgram(BinPath("receiver.exe"), m_strReceiver));
+        ASSERT_TRUE(InstallProgram(BinPath("recorder.exe"), m_strApp));
     }
     void StartReceiver(DWORD dwJobPause)
     {
@@ -140,7 +128,7 @@ protected:
     }
     HANDLE StartDelivery(const std::string& strFile) const
     {
-        return StartProcess(Quoted(BinPath("tickward.exe")) + " " + TimerJob(m_strApp, "010102", "_SEL", strFile));
+        return StartProcess(TickwardCommand(TimerJob(m_strApp, "010102", "_SEL", strFile)));
     }
     HANDLE StartDelivery(int nRound, int nJob) const
     {

@@ -57,12 +57,9 @@ BOOL StopReceiver(HANDLE hReceiver)
 TEST(ReceiverFault, ReceiverKilledDuringADrainLeavesTheRestToTheNextOne)
 {
     DeleteMailbox();
-    const std::string strDir = BinPath("receiver fault");
-    CreateDirectoryA(strDir.c_str(), NULL);
-    const std::string strApp = strDir + "\\tvapp.exe";
+    const std::string strApp = BinPath("receiver fault\\tvapp.exe");
     const std::string strLog = strApp + ".log";
-    ASSERT_TRUE(CopyFileA(BinPath("receiver.exe").c_str(), strApp.c_str(), FALSE));
-    DeleteFileA(strLog.c_str());
+    ASSERT_TRUE(InstallProgram(BinPath("receiver.exe"), strApp));
 
     WriteSlot(1, MailboxJob("010102", "C:\\Rec\\first.ts"));
     WriteSlot(2, MailboxJob("010103", "C:\\Rec\\other device.ts"));

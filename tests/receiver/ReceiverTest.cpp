@@ -4,11 +4,11 @@
 // on its command line, and then only once; a receiver that Tickward started
 // serves the device of its job.
 #include "receiver/ReceiverStop.h"
+#include "tests/support/MailboxSupport.h"
+#include "tests/support/TestRuns.h"
 #include "tests/support/TestSupport.h"
-#include "tools/dbgrun/CDebuggeeRun.h"
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <stdlib.h>
 
@@ -16,7 +16,6 @@
 
 namespace
 {
-const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
 const char JOB_FIELDS[] = ";P: _SEL;D: 7;Key: secret key;File: \"C:\\Rec\\late movie.ts\";FM: 2;TO: 3;SO: -4;EO: 5";
 const char PRINTED_FIELDS[] = "devices=\"010102\" type=1 index=2 P=\"_SEL\" D=7 Key=\"secret key\" "
                               "File=\"C:\\Rec\\late movie.ts\" FM=2 TO=3 SO=-4 EO=5";
@@ -29,14 +28,6 @@ std::string ReceiverProgram()
     return pszPath != NULL && *pszPath != '\0' ? pszPath : BinPath("receiver.exe");
 }
 
-size_t CountOf(const std::string& strText, const std::string& strPart)
-{
-    size_t nCount = 0;
-    for (size_t nPos = strText.find(strPart); nPos != std::string::npos; nPos = strText.find(strPart, nPos + 1))
-        ++nCount;
-    return nCount;
-}
-
 class ReceiverTest : public ::testing::Test
 {
 protected:
@@ -47,19 +38,15 @@ protected:
 
     virtual void SetUp()
     {
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
-        const std::string strDir = BinPath("receiver ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(strDir.c_str(), NULL);
-        CreateDirectoryA((strDir + "\\TV App").c_str(), NULL);
-        m_strApp = strDir + "\\TV App\\tvapp.exe";
+        DeleteMailbox();
+        m_strApp = TestFolder("receiver") + "\\TV App\\tvapp.exe";
         m_strLog = m_strApp + ".log";
-        ASSERT_TRUE(CopyFileA(ReceiverProgram().c_str(), m_strApp.c_str(), FALSE));
-        DeleteFileA(m_strLog.c_str());
+        ASSERT_TRUE(InstallProgram(ReceiverProgram(), m_strApp));
     }
     virtual void TearDown()
     {
         StopReceiver();
-        SHDeleteKeyA(HKEY_CURRENT_USER, MAILBOX_KEY);
+        DeleteMailbox();
     }
 
     // Asks the receiver to stop and waits for it; a stop lets it finish the
@@ -75,8 +62,7 @@ protected:
     }
     DWORD Deliver(const char* pszDevices = "010102")
     {
-        CDebuggeeRun run;
-        EXPECT_TRUE(run.Run(Quoted(BinPath("tickward.exe")) + " " + Quoted(m_strApp) + ";" + pszDevices + JOB_FIELDS));
+        CDebuggeeRun run = RunTickward(Quoted(m_strApp) + ";" + pszDevices + JOB_FIELDS);
         EXPECT_TRUE(run.m_outputs.empty());
         return run.m_dwExitCode;
     }
@@ -101,9 +87,7 @@ TEST_F(ReceiverTest, RunningReceiverGetsTheJobThroughTheMailboxWithEveryField)
     EXPECT_EQ(0u, dwExitCode);
     CloseHandle(hReceiver);
     // The consumed slot was deleted at the end of the drain.
-    char szValue[16];
-    DWORD dwSize = sizeof(szValue);
-    EXPECT_NE(ERROR_SUCCESS, SHGetValueA(HKEY_CURRENT_USER, MAILBOX_KEY, "1", NULL, szValue, &dwSize));
+    EXPECT_EQ(0u, ReadRawSlots().count(1));
     EXPECT_EQ(1u, CountOf(ReadFileText(m_strLog), "\njob from"));
 }
 

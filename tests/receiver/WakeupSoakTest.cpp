@@ -110,12 +110,9 @@ protected:
         m_nLogOffset = 0;
         m_hKey = NULL;
         DeleteMailbox();
-        const std::string strDir = BinPath("soak");
-        CreateDirectoryA(strDir.c_str(), NULL);
-        const std::string strReceiver = strDir + "\\receiver.exe";
+        const std::string strReceiver = BinPath("soak\\receiver.exe");
         m_strLog = strReceiver + ".log";
-        ASSERT_TRUE(CopyFileA(BinPath("receiver.exe").c_str(), strReceiver.c_str(), FALSE));
-        DeleteFileA(m_strLog.c_str());
+        ASSERT_TRUE(InstallProgram(BinPath("receiver.exe"), strReceiver));
         m_hReceiver = StartProcess(Quoted(strReceiver) + " --pause 0");
         ASSERT_TRUE(m_hReceiver != NULL);
         ASSERT_NE(std::string::npos, WaitForFileText(m_strLog, "serving").find("serving"));

@@ -1,11 +1,11 @@
 // CHeartbeatRun.cpp - a heartbeat.exe kept running for a test.
 #include "tests/support/CHeartbeatRun.h"
 
+#include "tests/support/TableNames.h"
 #include "tests/support/TestSupport.h"
 
 namespace
 {
-const char TABLE_MAPPING[] = "FILE_1474027C-7CB4-436a-9158-89850D76B319";
 const DWORD START_TIMEOUT = 10000;
 const DWORD STOP_TIMEOUT = 5000;
 const char MAX_RUN_MS[] = "300000";

@@ -3,7 +3,6 @@
 
 #include "tests/support/TestSupport.h"
 
-#include <gtest/gtest.h>
 #include <shlwapi.h>
 
 namespace
@@ -38,32 +37,6 @@ std::string ReadSlot(int nSlot, BOOL* pbFound)
     if (pbFound != NULL)
         *pbFound = bFound;
     return bFound ? std::string(strData.c_str()) : std::string();
-}
-
-void WriteSlot(int nSlot, const std::string& strText)
-{
-    HKEY hKey = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                             KEY_ALL_ACCESS, NULL, &hKey, NULL));
-    const LONG lResult = RegSetValueExA(hKey, std::to_string(nSlot).c_str(), 0, REG_SZ,
-                                        reinterpret_cast<const BYTE*>(strText.c_str()),
-                                        static_cast<DWORD>(strText.size() + 1));
-    RegCloseKey(hKey);
-    ASSERT_EQ(ERROR_SUCCESS, lResult);
-}
-
-void WriteRawValue(const char* pszName, DWORD dwType, const std::string& strData)
-{
-    HKEY hKey = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                             KEY_ALL_ACCESS, NULL, &hKey, NULL));
-    // The registry counts a zero that follows a text's data into the value;
-    // a byte other than zero after the data keeps the size as given.
-    const std::string strBuffer = strData + "#";
-    const LONG lResult = RegSetValueExA(hKey, pszName, 0, dwType, reinterpret_cast<const BYTE*>(strBuffer.data()),
-                                        static_cast<DWORD>(strData.size()));
-    RegCloseKey(hKey);
-    ASSERT_EQ(ERROR_SUCCESS, lResult);
 }
 
 std::map<int, std::string> ReadAllSlots()

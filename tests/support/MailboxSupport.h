@@ -1,7 +1,9 @@
 // MailboxSupport.h - the registry mailbox and the timer commands as tests see
 // them from outside the system: the key, its slots and its lock value, read
 // and written with the plain registry functions, and the two text forms of
-// the jobs the tests send.
+// the jobs the tests send. The key is written here once for all tests, as
+// a literal: a change of the system's own mailbox layout shows as a failing
+// test.
 #ifndef TESTS_MAILBOXSUPPORT_H
 #define TESTS_MAILBOXSUPPORT_H
 
@@ -16,12 +18,13 @@ const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
 // A slot's text; "" with *pbFound FALSE when it cannot be read.
 std::string ReadSlot(int nSlot, BOOL* pbFound = NULL);
 
-// Writes a slot as a REG_SZ text; a failure fails the calling test.
+// Written with gtest's assertions (tw_testsupport): a failure fails the
+// calling test. The empty key; a REG_SZ text under a name or in a slot; a
+// value of any type, exactly strData.size() bytes of it, so that tests can
+// plant what the system never writes.
+void CreateMailbox();
+void WriteValue(const char* pszName, const std::string& strText);
 void WriteSlot(int nSlot, const std::string& strText);
-
-// Stores a value of any type under the mailbox key, exactly strData.size()
-// bytes of it, so that tests can plant what the system never writes; a
-// failure fails the calling test.
 void WriteRawValue(const char* pszName, DWORD dwType, const std::string& strData);
 
 // Every slot "1" to "20" that can be read, by number.

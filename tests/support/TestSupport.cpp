@@ -56,6 +56,27 @@ std::string Quoted(const std::string& strPath)
     return "\"" + strPath + "\"";
 }
 
+std::string TickwardCommand(const std::string& strTail)
+{
+    return Quoted(BinPath("tickward.exe")) + (strTail.empty() ? "" : " " + strTail);
+}
+
+BOOL InstallProgram(const std::string& strProgram, const std::string& strPath)
+{
+    const std::string strFolder = strPath.substr(0, strPath.find_last_of('\\'));
+    CreateDirectoryA(strFolder.c_str(), NULL);
+    DeleteFileA((strPath + ".log").c_str());
+    return CopyFileA(strProgram.c_str(), strPath.c_str(), FALSE);
+}
+
+size_t CountOf(const std::string& strText, const std::string& strPart)
+{
+    size_t nCount = 0;
+    for (size_t nPos = strText.find(strPart); nPos != std::string::npos; nPos = strText.find(strPart, nPos + 1))
+        ++nCount;
+    return nCount;
+}
+
 std::string ReadFileText(const std::string& strPath)
 {
     std::string strText;

@@ -1,6 +1,7 @@
 // TestSupport.h - what many tests share: where the project's programs are,
-// and recorders that take the place of the debugger output and of message
-// boxes inside a test process.
+// processes and files, and recorders that take the place of the debugger
+// output and of message boxes inside a test process. Nothing here uses
+// gtest, so that the benchmark links it too (tw_testsupport_core).
 #ifndef TESTS_TESTSUPPORT_H
 #define TESTS_TESTSUPPORT_H
 
@@ -14,6 +15,18 @@ std::string BinPath(const char* pszProgram);
 
 // Quotes a path for a command line.
 std::string Quoted(const std::string& strPath);
+
+// The command line that runs the built tickward.exe with strTail after it.
+std::string TickwardCommand(const std::string& strTail);
+
+// Copies the program strProgram to strPath, into a folder made for it when
+// missing, with no log (strPath + ".log") left from an earlier run; FALSE
+// when it cannot be copied. The recorder (recorder.exe) stands in for a
+// receiving application: started, it writes its command line into its log.
+BOOL InstallProgram(const std::string& strProgram, const std::string& strPath);
+
+// How often strPart occurs in strText, overlapping occurrences included.
+size_t CountOf(const std::string& strText, const std::string& strPart);
 
 // A whole file's bytes; empty when it cannot be read.
 std::string ReadFileText(const std::string& strPath);

@@ -5,8 +5,8 @@
 //   heartbeat.exe CATEGORY INDEX [STOP-EVENT [MAX-MS]]
 //
 // The table is opened (or made) exactly as a receiving application does:
-// the named block "1474027C-7CB4-436a-9158-89850D76B319" of 240 bytes with its
-// mutex; the counter at CATEGORY * 40 + INDEX * 4 is raised by one under the
+// the named block of tests/support/TableNames.h (TABLE_NAME, TABLE_SIZE) with
+// its mutex; the counter at CATEGORY * 40 + INDEX * 4 is raised by one under the
 // mutex every 100 ms. It stops when the named manual-reset event STOP-EVENT
 // is set ("-" for none) or after MAX-MS milliseconds (default 60000).
 // Exit code: 0 after a normal stop, 1 for bad arguments, 2 when the table
@@ -16,11 +16,10 @@
 #include <stdlib.h>
 
 #include "instance/CSharedMemory.h"
+#include "tests/support/TableNames.h"
 
 namespace
 {
-const char TABLE_NAME[] = "1474027C-7CB4-436a-9158-89850D76B319";
-const DWORD TABLE_SIZE = 240;
 const DWORD BEAT_INTERVAL = 100;
 const DWORD DEFAULT_MAX_RUN = 60000;
 

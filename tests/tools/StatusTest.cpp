@@ -3,6 +3,7 @@
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/CLocalAppData.h"
 #include "tests/support/MailboxSupport.h"
+#include "tests/support/TableNames.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,6 @@
 
 namespace
 {
-const char TABLE_NAME[] = "FILE_1474027C-7CB4-436a-9158-89850D76B319";
-const char TABLE_MUTEX[] = "MUTEX_1474027C-7CB4-436a-9158-89850D76B319";
 
 class StatusTest : public ::testing::Test
 {
@@ -85,7 +84,7 @@ TEST_F(StatusTest, MachineWithoutTableMailboxOrJournalIsReportedAndNothingIsMade
 
     HKEY hKey = NULL;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, MAILBOX_KEY, 0, KEY_READ, &hKey));
-    EXPECT_TRUE(OpenFileMappingA(FILE_MAP_READ, FALSE, TABLE_NAME) == NULL);
+    EXPECT_TRUE(OpenFileMappingA(FILE_MAP_READ, FALSE, TABLE_MAPPING) == NULL);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(m_appData.TickwardFolder().c_str()));
 
     // A journal that is there but cannot be read: one line says so.
@@ -98,7 +97,7 @@ TEST_F(StatusTest, MachineWithoutTableMailboxOrJournalIsReportedAndNothingIsMade
 
 TEST_F(StatusTest, TableWhoseMutexAHungProgramHoldsIsReportedBusy)
 {
-    HANDLE hTable = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, 240, TABLE_NAME);
+    HANDLE hTable = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, TABLE_SIZE, TABLE_MAPPING);
     ASSERT_TRUE(hTable != NULL);
     HANDLE hMutex = CreateMutexA(NULL, TRUE, TABLE_MUTEX);     // held, and never given back while twstatus runs
     ASSERT_TRUE(hMutex != NULL);

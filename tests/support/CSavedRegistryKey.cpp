@@ -1,9 +1,7 @@
 // CSavedRegistryKey.cpp - saves and restores a registry key around a test.
-#include "tests/mailbox/CSavedRegistryKey.h"
+#include "tests/support/CSavedRegistryKey.h"
 
 #include <shlwapi.h>
-
-const char MAILBOX_KEY[] = "SOFTWARE\\Varenwick\\Korvix\\CmdLine";
 
 namespace
 {

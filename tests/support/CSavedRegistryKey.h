@@ -33,7 +33,4 @@ private:
     std::vector<CSavedValue> m_values;
 };
 
-// The mailbox key of the supported product, under HKEY_CURRENT_USER.
-extern const char MAILBOX_KEY[];
-
 #endif // TESTS_CSAVEDREGISTRYKEY_H
