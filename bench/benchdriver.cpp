@@ -25,6 +25,7 @@
 #include "instance/HeartbeatTable.h"
 #include "mailbox/MailboxLayout.h"
 #include "receiver/ReceiverStop.h"
+#include "tests/support/TestSupport.h"
 
 namespace
 {
@@ -48,11 +49,6 @@ double Now()
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(g_frequency.QuadPart);
-}
-
-std::string Quoted(const std::string& strText)
-{
-    return "\"" + strText + "\"";
 }
 
 void Fail(const char* pszWhat, int nRun)
@@ -165,37 +161,14 @@ int CountSlots()
     return nCount;
 }
 
-std::string ReadText(const std::string& strPath)
-{
-    std::string strText;
-    HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return strText;
-    char buffer[4096];
-    DWORD dwRead = 0;
-    while (ReadFile(hFile, buffer, sizeof(buffer), &dwRead, NULL) && dwRead > 0)
-        strText.append(buffer, dwRead);
-    CloseHandle(hFile);
-    return strText;
-}
-
-int CountOf(const std::string& strText, const char* pszPart)
-{
-    int nCount = 0;
-    for (size_t nPos = strText.find(pszPart); nPos != std::string::npos; nPos = strText.find(pszPart, nPos + 1))
-        ++nCount;
-    return nCount;
-}
-
 // Polls the file every few ms until pszPart occurs more than nBefore times;
 // the time it was seen, or a negative value after the time-out.
-double WaitForCount(const std::string& strPath, const char* pszPart, int nBefore, DWORD dwTimeout)
+double WaitForCount(const std::string& strPath, const char* pszPart, size_t nBefore, DWORD dwTimeout)
 {
     const DWORD dwStart = GetTickCount();
     while (GetTickCount() - dwStart < dwTimeout)
     {
-        if (CountOf(ReadText(strPath), pszPart) > nBefore)
+        if (CountOf(ReadFileText(strPath), pszPart) > nBefore)
             return Now();
         Sleep(POLL_INTERVAL);
     }
@@ -222,7 +195,7 @@ double TimeRun(const std::string& strCommandLine, DWORD& dwExitCode)
 // time Tickward started it: a delivery to a live application starts nothing.
 int CountStandInStarts()
 {
-    return CountOf(ReadText(g_strWork + "standin.exe.log"), "\n");
+    return CountOf(ReadFileText(g_strWork + "standin.exe.log"), "\n");
 }
 
 void PrintRow(const char* pszMeasure, double dMedian, double dMin, double dMax, const char* pszFloor,
@@ -377,7 +350,7 @@ void MeasureHandoff(int nRuns, const std::string& strApp, CResults& results)
     const std::string strLog = strApp + ".log";
     for (int i = 1; i <= nRuns; ++i)
     {
-        const int nBefore = CountOf(ReadText(strLog), "job from mailbox");
+        const size_t nBefore = CountOf(ReadFileText(strLog), "job from mailbox");
         const double dStart = Now();
         HANDLE hProcess = Start(TickwardJob(strApp, i));
         const double dSeen = WaitForCount(strLog, "job from mailbox", nBefore, 15000);
@@ -482,16 +455,10 @@ void PrintResults(int nRuns, const CResults& results)
 
 BOOL PrepareWork()
 {
-    char szPath[MAX_PATH] = { 0 };
-    GetModuleFileNameA(NULL, szPath, MAX_PATH - 1);
-    g_strBin = szPath;
-    g_strBin.erase(g_strBin.rfind('\\') + 1);
+    g_strBin = BinPath("");
     g_strWork = g_strBin + "bench\\";
-    CreateDirectoryA(g_strWork.c_str(), NULL);
-    DeleteFileA((g_strWork + "tvapp.exe.log").c_str());
-    DeleteFileA((g_strWork + "standin.exe.log").c_str());
-    return CopyFileA((g_strBin + "receiver.exe").c_str(), (g_strWork + "tvapp.exe").c_str(), FALSE)
-        && CopyFileA((g_strBin + "recorder.exe").c_str(), (g_strWork + "standin.exe").c_str(), FALSE);
+    return InstallProgram(g_strBin + "receiver.exe", g_strWork + "tvapp.exe")
+        && InstallProgram(g_strBin + "recorder.exe", g_strWork + "standin.exe");
 }
 }
 
