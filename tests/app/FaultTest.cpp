@@ -33,6 +33,21 @@ const BYTE FOREIGN_BYTE = 0xAB;
 
 const int RANDOM_KILLS = 40;
 const DWORD LATEST_KILL = 900;    // ms after the start; a run takes at least 600
+// A run holds the mailbox lock only for its scan; on a busy machine the watch
+// may get its turn only after a run has left the lock, so it tries again.
+const int LOCK_ATTEMPTS = 10;
+
+typedef LONG(NTAPI* PFNPROCESSCALL)(HANDLE hProcess);
+
+// Holds or lets go every thread of a run ("NtSuspendProcess" or
+// "NtResumeProcess"); FALSE when that failed, e.g. as the run has ended.
+BOOL CallOnProcess(const char* pszFunction, HANDLE hProcess)
+{
+    // Through a function type without parameters, as the two types differ.
+    PFNPROCESSCALL pfnCall = reinterpret_cast<PFNPROCESSCALL>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleA("ntdll.dll"), pszFunction)));
+    return pfnCall != NULL && pfnCall(hProcess) >= 0;
+}
 
 // Kills a run (if it has not ended yet) and returns its exit code.
 DWORD Kill(HANDLE hProcess)
@@ -72,16 +87,16 @@ public:
         const DWORD dwStart = GetTickCount();
         while (GetTickCount() - dwStart < WATCH_TIMEOUT)
         {
-            if (bReached())
-                return TerminateProcess(hProcess, KILLED);
+            if (KillIfReached(hProcess, bReached))
+                return TRUE;
             HANDLE ahWait[2] = { m_hChanged, hProcess };
             // The time-out only covers a change made between a notice and
             // the arming after it.
             const DWORD dwWait = WaitForMultipleObjects(2, ahWait, FALSE, 50);
             if (dwWait == WAIT_OBJECT_0 + 1)
                 return FALSE;
-            if (dwWait == WAIT_OBJECT_0 && bReached())
-                return TerminateProcess(hProcess, KILLED);
+            if (dwWait == WAIT_OBJECT_0 && KillIfReached(hProcess, bReached))
+                return TRUE;
             Arm();
         }
         return FALSE;
@@ -90,6 +105,19 @@ public:
     BOOL m_bArmed;
 
 private:
+    // The run is held while its state is read: one let go on between the
+    // reading and the kill could leave that state first on a busy machine.
+    template <class TReached>
+    static BOOL KillIfReached(HANDLE hProcess, TReached bReached)
+    {
+        if (!CallOnProcess("NtSuspendProcess", hProcess))
+            return FALSE;
+        if (bReached())
+            return TerminateProcess(hProcess, KILLED);
+        CallOnProcess("NtResumeProcess", hProcess);
+        return FALSE;
+    }
+
     void Arm()
     {
         m_bArmed = m_hKey != NULL &&
@@ -233,20 +261,28 @@ TEST_F(FaultTest, RunKilledInsideTheLockedScanLeavesOnlyTheLockWhichTimesOut)
 {
     CHeartbeatRun heartbeat(1, 2);
     ASSERT_TRUE(heartbeat.m_bStarted);
-    // Occupied slots make the scan pass over them while the lock is held.
-    FillForeignSlots(10);
-    const std::map<int, std::string> before = ReadRawSlots();
-    CMailboxWatch watch;
-    ASSERT_TRUE(watch.m_bArmed);
+    std::map<int, std::string> before;
+    BOOL bKilled = FALSE;
+    int nAttempt = 0;
+    for (; nAttempt < LOCK_ATTEMPTS && !bKilled; ++nAttempt)
+    {
+        DeleteMailbox();
+        // Occupied slots make the scan pass over them while the lock is held.
+        FillForeignSlots(10);
+        before = ReadRawSlots();
+        CMailboxWatch watch;
+        ASSERT_TRUE(watch.m_bArmed);
 
-    HANDLE hProcess = StartRun("C:\\Rec\\killed.ts");
-    ASSERT_TRUE(hProcess != NULL);
-    const BOOL bKilled = watch.KillWhen(hProcess, []() { return ReadLock() == 1; });
-    EXPECT_EQ(KILLED, Kill(hProcess));
+        HANDLE hProcess = StartRun("C:\\Rec\\killed.ts");
+        ASSERT_TRUE(hProcess != NULL);
+        bKilled = watch.KillWhen(hProcess, []() { return ReadLock() == 1; });
+        // A run the watch missed has delivered as usual.
+        EXPECT_EQ(bKilled ? KILLED : 0u, Kill(hProcess)) << "attempt " << nAttempt;
+    }
     ASSERT_TRUE(bKilled);
 
     const int nCopies = ExpectWholeJobsOnly(before, "C:\\Rec\\killed.ts");
-    printf("killed %s its slot was written\n", nCopies == 0 ? "before" : "after");
+    printf("killed %s its slot was written, run %d\n", nCopies == 0 ? "before" : "after", nAttempt);
     EXPECT_EQ(1u, ReadLock());  // no one gives back the lock of a dead run
     ExpectNextRunDelivers("C:\\Rec\\next.ts");
 }
