@@ -1,6 +1,22 @@
 // CDebuggee.cpp - capture of a debuggee's debugger output.
 #include "tools/dbgrun/CDebuggee.h"
 
+namespace
+{
+typedef BOOL (WINAPI *PFN_DEBUGACTIVEPROCESSSTOP)(DWORD dwProcessId);
+
+// Detaches from a debuggee. Windows 98 and ME have no such call (a debuggee
+// there goes when its debugger ends), so it is looked up at run time: an
+// import of it would keep dbgrun from starting there at all.
+void StopDebugging(DWORD dwProcessId)
+{
+    const PFN_DEBUGACTIVEPROCESSSTOP pfnStop = reinterpret_cast<PFN_DEBUGACTIVEPROCESSSTOP>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "DebugActiveProcessStop")));
+    if (pfnStop != NULL)
+        pfnStop(dwProcessId);
+}
+}
+
 CDebuggee::CDebuggee()
     : m_dwExitCode(STILL_ACTIVE), m_dwProcessId(0)
 {
@@ -32,7 +48,7 @@ BOOL CDebuggee::Run(LPCSTR pszCommandLine, DWORD dwTimeout)
     if (!bEnded)
     {
         TerminateProcess(process.hProcess, 255);
-        DebugActiveProcessStop(process.dwProcessId);
+        StopDebugging(process.dwProcessId);
         WaitForSingleObject(process.hProcess, 5000);
     }
     CloseHandle(process.hThread);
