@@ -143,21 +143,39 @@ BOOL CCmdLineProcess::GetCommandLineA(CString& strCmdLine)
 
 BOOL CCmdLineProcess::IsValidCmdLine(LPCSTR pszCmdLine)
 {
-    CCmdLineParams params;
-    if (ParseCmdLine(pszCmdLine, &params, FALSE, TRUE))
-    {
-        // Widened without sign: a malformed list (-1) and the unset 0xFFFF
-        // never match.
-        if (params.GetDeviceType(0) == static_cast<int>(m_wDeviceType)
-            && params.GetDeviceIndex(0) == static_cast<int>(m_wDeviceIndex))
-            return TRUE;
-    }
-    else
-    {
+    BOOL bParsed = FALSE;
+    if (IsForThisDevice(pszCmdLine, bParsed))
+        return TRUE;
+    if (!bParsed)
         LogTagged("CCmdLineProcess::IsValidCmdLine() ParseCmdLine() failed!");
-    }
     LogTagged("CCmdLineProcess::IsValidCmdLine() No Valid Cmdline found! Other Hardware? Cmdline: %s",
               pszCmdLine != NULL ? pszCmdLine : "");
+    return FALSE;
+}
+
+BOOL CCmdLineProcess::IsForThisDevice(LPCSTR pszCmdLine, BOOL& bParsed) const
+{
+    CCmdLineParams params;
+    bParsed = ParseCmdLine(pszCmdLine, &params, FALSE, TRUE);
+    // Widened without sign: a malformed list (-1) and the unset 0xFFFF never
+    // match.
+    return bParsed && params.GetDeviceType(0) == static_cast<int>(m_wDeviceType)
+           && params.GetDeviceIndex(0) == static_cast<int>(m_wDeviceIndex);
+}
+
+// Reads only, without the lock: setting "Lock" would fire the notification
+// just armed, and the loop would go round for ever.
+BOOL CCmdLineProcess::HasJobWaiting() const
+{
+    CRegistry registry;
+    for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT; ++nSlot)
+    {
+        CString strText;
+        BOOL bParsed = FALSE;
+        if (registry.ReadString(m_strRegistryKey, MailboxLayout::GetSlotName(nSlot), strText)
+            && strText != MailboxLayout::CONSUMED_MARK && IsForThisDevice(strText, bParsed))
+            return TRUE;
+    }
     return FALSE;
 }
 
@@ -201,8 +219,11 @@ void CCmdLineProcess::SetRegistryNotifyOn()
         ArmNotification(m_hRegKey, pEvent->m_hObject);
     // The owner sets m_bStop before it signals; a signal cleared above (or
     // by the arming itself, which resets the event too) is given back, so
-    // that the loop ends at once.
-    if (m_bStop)
+    // that the loop ends at once. A job posted after the drain's last scan
+    // and before this arming fired no notification that anyone waits for:
+    // without a signal it would wait for the next change of the mailbox,
+    // perhaps for hours, while its recording time passes.
+    if (m_bStop || HasJobWaiting())
         ::SetEvent(pEvent->m_hObject);
 }
 

@@ -8,7 +8,8 @@
 // worker thread itself). Each wake-up of the event is one round: take every
 // slot meant for this device (marking it "xxx"), hand each parsed command to
 // g_RegistryCallback and pause 10 s, delete the consumed slots, pause 100 ms,
-// arm the change notification again.
+// arm the change notification again (and go round at once if a job for this
+// device was posted meanwhile, which no notification caught).
 //
 // The owner sets m_pRegistryChangeEvent (an event; the reader owns and
 // deletes it), m_strRegistryKey, m_wDeviceType and m_wDeviceIndex before the
@@ -86,6 +87,10 @@ protected:
     virtual LONG ArmNotification(HKEY hKey, HANDLE hEvent);
 
 private:
+    // The device filter without its messages; bParsed tells whether the
+    // device list could be read at all.
+    BOOL IsForThisDevice(LPCSTR pszCmdLine, BOOL& bParsed) const;
+    BOOL HasJobWaiting() const;
     BOOL WaitForChange();
     void HandOver(const CString& strCmdLine);
     void CloseRegistry();

@@ -529,6 +529,52 @@ TEST_F(MailboxReaderTest, StartedReaderDrainsWhatWaitsThenWakesOnEachLaterChange
     EXPECT_EQ(expectedOutput, recorder.Texts());
 }
 
+namespace
+{
+// Posts a job for its device once, in the pause between the drain and the
+// re-arming: after the drain's last scan, while no notification is armed.
+class CPostBeforeArmingReader : public CTestReader
+{
+public:
+    CPostBeforeArmingReader() : m_bPosted(FALSE) {}
+
+protected:
+    virtual void Pause(DWORD dwMilliseconds)
+    {
+        CTestReader::Pause(dwMilliseconds);
+        if (dwMilliseconds == REARM_PAUSE && !m_bPosted)
+        {
+            m_bPosted = TRUE;
+            WriteSlot(2, Job(2));
+        }
+    }
+
+private:
+    BOOL m_bPosted;
+};
+}
+
+// Nothing changes the mailbox after the re-arming: the job must not wait for
+// a change that may not come for hours.
+TEST_F(MailboxReaderTest, JobPostedBeforeTheReArmingIsTakenWithoutAnotherChange)
+{
+    WriteSlot(1, Job(1));
+    CDebugOutputRecorder recorder;
+    CWorkerStarter starter;
+    {
+        CPostBeforeArmingReader reader;
+        ASSERT_TRUE(starter.Start(&reader, reader.m_pRegistryChangeEvent));
+        EXPECT_TRUE(WaitForCount(recorder, CYCLE, 2));
+        EXPECT_EQ("", Mailbox());
+    }
+    EXPECT_EQ(0u, ExitCodeAfterEnd(starter.m_pThread->m_hThread));
+
+    const std::vector<std::string> expectedJournal = {
+        "callback D=1 File=C:\\rec1.ts", "pause 10000 [1=xxx]", "pause 100",
+        "callback D=2 File=C:\\rec2.ts", "pause 10000 [2=xxx]", "pause 100" };
+    EXPECT_EQ(expectedJournal, Journal());
+}
+
 TEST_F(MailboxReaderTest, StopRequestWithSignalEndsAWaitingReaderCleanly)
 {
     CDebugOutputRecorder recorder;
