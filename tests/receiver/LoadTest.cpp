@@ -78,6 +78,7 @@ struct SStormTotals
     int nRunKills;
     int nReceiverKills;
     int nHandedOnce;
+    int nHandedMore;            // handed over more than once
     int nLostToRunKill;         // the run was killed before its job reached the mailbox
     int nLostToReceiverKill;    // taken, then the receiver was killed before handing it over
     int nDeadStarts;            // application started while the receiver was dead
@@ -413,6 +414,7 @@ protected:
         {
             EXPECT_EQ(0u, job.dwExitCode);
         }
+        m_totals.nHandedMore += nHanded > 1 ? 1 : 0;
         if (nHanded == 1)
             ++m_totals.nHandedOnce;
         else if (nHanded == 0 && job.dwPostedAt != 0 && kill.dwKilledAt != 0)
@@ -473,13 +475,13 @@ protected:
     void PrintTotals(DWORD dwElapsed) const
     {
         printf("storm: %d rounds, %d jobs, %d runs killed, %d receivers killed and started again\n"
-               "storm: %d jobs handed over exactly once, none twice\n"
+               "storm: %d jobs handed over exactly once, %d more than once\n"
                "storm: lost: %d whose run was killed before posting, %d taken by a receiver killed before "
                "handing over\n"
                "storm: %d applications started while the receiver was dead, %d false-dead starts\n"
                "storm: %lu s\n",
                m_totals.nRounds, m_totals.nJobs, m_totals.nRunKills, m_totals.nReceiverKills, m_totals.nHandedOnce,
-               m_totals.nLostToRunKill, m_totals.nLostToReceiverKill, m_totals.nDeadStarts,
+               m_totals.nHandedMore, m_totals.nLostToRunKill, m_totals.nLostToReceiverKill, m_totals.nDeadStarts,
                m_totals.nFalseDeadStarts, static_cast<unsigned long>(dwElapsed / 1000));
         fflush(stdout);
     }
