@@ -222,14 +222,7 @@ BOOL WaitForTableCleared(const CHeartbeatRun& heartbeat, HANDLE hProcess)
 // that the clearing cannot be missed between two readings.
 BOOL WaitForCounterAbove(const CHeartbeatRun& heartbeat, DWORD dwValue)
 {
-    const DWORD dwStart = GetTickCount();
-    while (heartbeat.ReadCounter() <= dwValue)
-    {
-        if (GetTickCount() - dwStart >= WATCH_TIMEOUT)
-            return FALSE;
-        Sleep(20);
-    }
-    return TRUE;
+    return WaitUntil([&] { return heartbeat.ReadCounter() > dwValue; }, WATCH_TIMEOUT);
 }
 
 // Slots of other devices' jobs, so that a scan has something to pass over.

@@ -143,14 +143,7 @@ size_t Count(const std::vector<std::string>& texts, const std::string& strText)
 BOOL WaitForCount(const CDebugOutputRecorder& recorder, const std::string& strText, size_t nCount,
                   DWORD dwTimeout = END_WAIT)
 {
-    const DWORD dwStart = GetTickCount();
-    while (Count(recorder.Texts(), strText) < nCount)
-    {
-        if (GetTickCount() - dwStart > dwTimeout)
-            return FALSE;
-        Sleep(5);
-    }
-    return TRUE;
+    return WaitUntil([&] { return Count(recorder.Texts(), strText) >= nCount; }, dwTimeout, 5);
 }
 
 // The value of a freshly opened key handle: it grows when handles leak.
@@ -603,9 +596,7 @@ TEST_F(MailboxReaderTest, LoopWithoutEventPausesAndEndsAtItsTopTest)
     reader.m_pRegistryChangeEvent = NULL;
     ASSERT_TRUE(starter.Start(&reader));
     // The loop goes round only after a pause each time.
-    const DWORD dwStart = GetTickCount();
-    while (Journal().size() < 3 && GetTickCount() - dwStart < END_WAIT)
-        Sleep(5);
+    WaitUntil([] { return Journal().size() >= 3; }, END_WAIT, 5);
     reader.m_bStop = TRUE;
     EXPECT_TRUE(reader.Stop(3000));
     EXPECT_EQ(0u, ExitCodeAfterEnd(starter.m_pThread->m_hThread));

@@ -154,14 +154,7 @@ protected:
     }
     BOOL WaitForLogCount(const char* pszPart, size_t nCount, DWORD dwTimeout) const
     {
-        const DWORD dwStart = GetTickCount();
-        while (CountOf(ReceiverLog(), pszPart) < nCount)
-        {
-            if (GetTickCount() - dwStart > dwTimeout)
-                return FALSE;
-            Sleep(50);
-        }
-        return TRUE;
+        return WaitUntil([&] { return CountOf(ReceiverLog(), pszPart) >= nCount; }, dwTimeout, 50);
     }
     // Slots that still hold a job; consumed ones ("xxx") do not count.
     static int PendingSlots()
@@ -369,27 +362,13 @@ protected:
     // consumed one: only the end of a drain deletes those.
     BOOL WaitForDrain(std::vector<SStormJob>& jobs)
     {
-        const DWORD dwStart = GetTickCount();
         const DWORD dwTimeout = WAVE * (m_dwJobPause + 1500) + 60000;
-        while (!Observe(jobs, ReceiverLog()).empty())
-        {
-            if (GetTickCount() - dwStart > dwTimeout)
-                return FALSE;
-            Sleep(STORM_POLL);
-        }
-        return TRUE;
+        return WaitUntil([&] { return Observe(jobs, ReceiverLog()).empty(); }, dwTimeout, STORM_POLL);
     }
 
     static BOOL WaitForLockFree()
     {
-        const DWORD dwStart = GetTickCount();
-        while (ReadLock() != 0)
-        {
-            if (GetTickCount() - dwStart > LOCK_WAIT)
-                return FALSE;
-            Sleep(STORM_POLL);
-        }
-        return TRUE;
+        return WaitUntil([] { return ReadLock() == 0; }, LOCK_WAIT, STORM_POLL);
     }
 
     // A run can have found the receiver dead only when its liveness test

@@ -22,23 +22,13 @@ size_t HandledCount(const std::string& strLog, const std::string& strFile)
 {
     const std::string strLine = "job from mailbox: devices=\"010102\" type=1 index=2 P=\"_SEL\" D=5 Key=\"\" File=\"" +
                                 strFile + "\"";
-    size_t nCount = 0;
-    for (size_t nAt = strLog.find(strLine); nAt != std::string::npos; nAt = strLog.find(strLine, nAt + 1))
-        ++nCount;
-    return nCount;
+    return CountOf(strLog, strLine);
 }
 
 // Waits, bounded, until the mailbox holds exactly the given slots.
 BOOL WaitForSlots(const std::map<int, std::string>& expected, DWORD dwTimeout)
 {
-    const DWORD dwStart = GetTickCount();
-    while (ReadRawSlots() != expected)
-    {
-        if (GetTickCount() - dwStart >= dwTimeout)
-            return FALSE;
-        Sleep(100);
-    }
-    return TRUE;
+    return WaitUntil([&] { return ReadRawSlots() == expected; }, dwTimeout, 100);
 }
 
 // Asks the running receiver to stop and waits until it has ended.

@@ -80,19 +80,7 @@ int CountHandles(DWORD dwProcessId)
 // The bytes a file holds past nOffset, which moves past them.
 std::string ReadNewText(const std::string& strPath, DWORD& nOffset)
 {
-    std::string strText;
-    HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                               OPEN_EXISTING, 0, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return strText;
-    if (SetFilePointer(hFile, static_cast<LONG>(nOffset), NULL, FILE_BEGIN) == nOffset)
-    {
-        char szChunk[4096];
-        DWORD dwRead = 0;
-        while (ReadFile(hFile, szChunk, sizeof(szChunk), &dwRead, NULL) && dwRead > 0)
-            strText.append(szChunk, dwRead);
-    }
-    CloseHandle(hFile);
+    const std::string strText = ReadFileText(strPath, nOffset);
     nOffset += static_cast<DWORD>(strText.size());
     return strText;
 }

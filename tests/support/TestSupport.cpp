@@ -77,17 +77,20 @@ size_t CountOf(const std::string& strText, const std::string& strPart)
     return nCount;
 }
 
-std::string ReadFileText(const std::string& strPath)
+std::string ReadFileText(const std::string& strPath, DWORD dwOffset)
 {
     std::string strText;
     HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                OPEN_EXISTING, 0, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return strText;
-    char szBuffer[4096];
-    DWORD dwRead = 0;
-    while (ReadFile(hFile, szBuffer, sizeof(szBuffer), &dwRead, NULL) && dwRead > 0)
-        strText.append(szBuffer, dwRead);
+    if (SetFilePointer(hFile, static_cast<LONG>(dwOffset), NULL, FILE_BEGIN) == dwOffset)
+    {
+        char szBuffer[4096];
+        DWORD dwRead = 0;
+        while (ReadFile(hFile, szBuffer, sizeof(szBuffer), &dwRead, NULL) && dwRead > 0)
+            strText.append(szBuffer, dwRead);
+    }
     CloseHandle(hFile);
     return strText;
 }

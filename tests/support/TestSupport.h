@@ -28,13 +28,29 @@ BOOL InstallProgram(const std::string& strProgram, const std::string& strPath);
 // How often strPart occurs in strText, overlapping occurrences included.
 size_t CountOf(const std::string& strText, const std::string& strPart);
 
-// A whole file's bytes; empty when it cannot be read.
-std::string ReadFileText(const std::string& strPath);
+// A file's bytes past dwOffset (by default all of them); empty when it
+// cannot be read.
+std::string ReadFileText(const std::string& strPath, DWORD dwOffset = 0);
 
 // Waits until a file written by another process holds strPart (by default:
 // any complete line), for at most dwTimeout ms, and returns its text.
 std::string WaitForFileText(const std::string& strPath, const std::string& strPart = "\n",
                             DWORD dwTimeout = 5000);
+
+// Polls bDone() every dwPoll ms until it holds, for at most dwTimeout ms
+// (a bound for a run that hangs, not a measurement); TRUE when it held.
+template <class TDone>
+BOOL WaitUntil(TDone bDone, DWORD dwTimeout, DWORD dwPoll = 20)
+{
+    const DWORD dwStart = GetTickCount();
+    while (!bDone())
+    {
+        if (GetTickCount() - dwStart >= dwTimeout)
+            return FALSE;
+        Sleep(dwPoll);
+    }
+    return TRUE;
+}
 
 // Runs a console program to its end (at most dwTimeout ms, then it is
 // killed) with its standard output and error both going into strOutput.
