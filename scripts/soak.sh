@@ -1,7 +1,7 @@
 #!/bin/sh
 # The long reliability runs, beside `make test`:
-#   - the load test, round after round: twenty Tickward runs at once against a
-#     live receiver, then twenty more while it drains them; first with a short
+#   - the load test, round after round: ten Tickward runs at once against a
+#     live receiver, then ten more while it drains them; first with a short
 #     pause after each job, then with the real 10 s pause;
 #   - the mailbox reader through a thousand wake-ups, its handles and memory
 #     read from outside the process;
