@@ -8,7 +8,7 @@
 # the receiver ran.
 set -e
 . "$(dirname "$0")/wine-env.sh"
-"$TICKWARD_ROOT/scripts/setup.sh"
+"$TICKWARD_ROOT/scripts/setup.sh" demo
 arch=$(run_arch)
 build "$arch"
 wine_start "$arch"

@@ -7,7 +7,7 @@
 # time and, through fakeroot, the same owner (root) whoever packs them.
 set -e
 . "$(dirname "$0")/wine-env.sh"
-"$TICKWARD_ROOT/scripts/setup.sh"
+"$TICKWARD_ROOT/scripts/setup.sh" dist
 build i686 x86_64
 dist="$TICKWARD_ROOT/dist"
 rm -rf "$dist"

@@ -10,6 +10,7 @@
 # when fewer than N executions were counted.
 set -e
 . "$(dirname "$0")/wine-env.sh"
+"$TICKWARD_ROOT/scripts/setup.sh" fuzz
 out="$TICKWARD_ROOT/build/fuzz"
 
 if [ ! -f "$out/build.ninja" ]; then

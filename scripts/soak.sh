@@ -23,7 +23,7 @@
 #   SOAK_FUZZ_RUNS=n     fuzz executions (default 10000000)
 set -e
 . "$(dirname "$0")/wine-env.sh"
-"$TICKWARD_ROOT/scripts/setup.sh"
+"$TICKWARD_ROOT/scripts/setup.sh" soak
 build i686 x86_64
 arch=$(run_arch)
 # The long runs are the tests labelled soak; they read the settings above

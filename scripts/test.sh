@@ -4,7 +4,7 @@
 # to ctest).
 set -e
 . "$(dirname "$0")/wine-env.sh"
-"$TICKWARD_ROOT/scripts/setup.sh"
+"$TICKWARD_ROOT/scripts/setup.sh" test
 build i686 x86_64
 arch=$(run_arch)
 [ "$arch" = i686 ] || echo "test: this machine cannot run 32-bit Wine programs; testing the x86_64 build"
