@@ -5,8 +5,9 @@
 #include <string.h>
 
 #include "afx/afxmt.h"
-#include "app/CDeliveryResult.h"
+#include "app/CDeliveryOutcome.h"
 #include "app/CPowerApi.h"
+#include "app/CStartRecord.h"
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ProductCode.h"
 #include "cmdline/CTokenizer.h"
@@ -17,28 +18,20 @@
 #include "log/Log.h"
 #include "mailbox/CCmdLineProcess.h"
 #include "mailbox/CMailboxWriter.h"
+#include "mailbox/MailboxLayout.h"
 
 namespace
 {
 CPowerApi g_realPowerApi;
-
-// Held by one Tickward run at a time, from before the heartbeat table is
-// cleared until the mailbox lock is given back. Several recordings often start
-// in the same minute; without it two runs can take the advisory "Lock" value
-// together and write the same slot, and one run's clearing of the table can
-// make a live application look dead to another run, which then starts it
-// twice. Receiving applications never take it. Its name carries the table's,
-// so that it guards exactly the runs that share that table.
-const char DELIVERY_MUTEX_PREFIX[] = "MUTEX_TickwardDelivery_";
-
-CString GetDeliveryMutexName()
-{
-    return CString(DELIVERY_MUTEX_PREFIX) + HeartbeatTable::NAME;
-}
 }
 
 COrvaneApp::COrvaneApp()
-    : CWinApp(NULL), m_nExitCode(exitDone), m_dwStartError(ERROR_SUCCESS), m_pPowerApi(&g_realPowerApi)
+    : CWinApp(NULL),
+      m_dwStartWindow(START_WINDOW),
+      m_nExitCode(exitDone),
+      m_dwStartError(ERROR_SUCCESS),
+      m_dwStartedProcessId(0),
+      m_pPowerApi(&g_realPowerApi)
 {
     ZeroMemory(m_szCmdLine, sizeof(m_szCmdLine));
 }
@@ -128,7 +121,8 @@ void COrvaneApp::ExecuteCommand(int nCode)
 // Delivers a timer command: tests whether the receiving application of its
 // device is alive, posts the job into the mailbox the application watches,
 // and starts the application with the job on its command line when it is not
-// alive. The exit code says whether the job reached the application.
+// alive, unless it is still starting. The exit code says whether the job
+// reached the application.
 void COrvaneApp::StartCmdlineProcess(LPCSTR pszText, int nLength)
 {
     SetExitCode(exitUnusable);
@@ -154,21 +148,11 @@ void COrvaneApp::StartCmdlineProcess(LPCSTR pszText, int nLength)
     }
     m_record.SetAsked("timer " + params.Describe());
 
-    CDeliveryResult result;
-    if (!PostSerialised(params, check, result))
-    {
-        SetExitCode(result.m_nExitCode);
-        return;
-    }
-    if (result.m_bAlive)
-    {
-        m_record.Note("not started");
-        SetExitCode(result.m_bPosted ? exitDone : exitNotDelivered);
-        return;
-    }
-    // No reader takes a job from the mailbox of a dead application: only
-    // an application started with it has it.
-    SetExitCode(StartApplication(params.m_strAppPath, result.m_strCmdLine) ? exitDone : exitNotDelivered);
+    CDeliveryOutcome outcome;
+    DeliverSerialised(params, check, outcome);
+    if (outcome.m_nLiveness == CDeliveryOutcome::livenessStarting)
+        AwaitStart(params, check, outcome);
+    SetExitCode(outcome.GetExitCode());
 }
 
 // Keeps the received command in m_szCmdLine, always terminated. A command
@@ -186,36 +170,76 @@ BOOL COrvaneApp::StoreCmdLine(LPCSTR pszText, int nLength)
     return m_szCmdLine[0] != '\0';
 }
 
-// The liveness test and the post run under the delivery mutex. A run that
-// waited for it in vain goes ahead unserialised rather than lose the job.
-// A product without a heartbeat table is refused before the mutex is taken:
-// its refusal shows a message box, and unattended nobody closes it, so the
-// run would hold the mutex until the scheduler ends it, and every run
-// meanwhile would wait and then go ahead unserialised.
-BOOL COrvaneApp::PostSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result)
+// The liveness test, the post and a launch run under the delivery mutex. A
+// run that waited for it in vain goes ahead unserialised rather than lose
+// the job. A product without a heartbeat table is refused before the mutex
+// is taken: its refusal shows a message box, and unattended nobody closes
+// it, so the run would hold the mutex until the scheduler ends it, and
+// every run meanwhile would wait and then go ahead unserialised.
+void COrvaneApp::DeliverSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome)
 {
     if (ProductCode::Classify(params.m_strProduct) != ProductCode::classSupported)
-        return PostTimerCommand(params, check, result);
-    CMutex delivery(FALSE, GetDeliveryMutexName());
+    {
+        Deliver(params, check, outcome);
+        return;
+    }
+    CMutex delivery(FALSE, MailboxLayout::GetDeliveryMutexName());
     const BOOL bSerialised = delivery.Lock(DELIVERY_LOCK_TIMEOUT);
-    const BOOL bTried = PostTimerCommand(params, check, result);
+    Deliver(params, check, outcome);
     if (bSerialised)
         delivery.Unlock();
-    return bTried;
 }
 
-// Tests whether the application is alive and posts the job into its
-// mailbox. TRUE when the mailbox was tried (result.m_bPosted says whether
-// the job is in it); FALSE, with the run's exit code in the result, when the
-// delivery ends before: nothing posted then, and nothing to start.
-BOOL COrvaneApp::PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result)
+// A dead application is started here, under the delivery mutex, and its
+// start recorded: the next run then finds it starting instead of starting a
+// second copy. One that is starting already is waited for later, outside.
+void COrvaneApp::Deliver(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome)
 {
-    return TestLiveness(params, check, result) && PostToMailbox(params, result);
+    if (!TestLiveness(params, check, outcome) || !PostToMailbox(params, outcome))
+        return;
+    if (outcome.m_nLiveness == CDeliveryOutcome::livenessAlive)
+    {
+        m_record.Note("not started");
+        return;
+    }
+    DWORD dwLeft = 0;
+    if (outcome.IsPosted() && StartRecordOf(params).IsStarting(m_dwStartWindow, dwLeft))
+    {
+        outcome.m_nLiveness = CDeliveryOutcome::livenessStarting;
+        m_record.Note("starting");
+        return;
+    }
+    Launch(params, outcome);
 }
 
-BOOL COrvaneApp::TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result)
+// The job waits in the mailbox of an application that is starting: its
+// first heartbeat means its reader will take it. An application that never
+// beats within the window (or ends) gets the job on its command line, as
+// any dead one: some hand a second copy's command line to the first.
+void COrvaneApp::AwaitStart(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome)
 {
-    result.m_nExitCode = exitUnusable;
+    const CStartRecord start = StartRecordOf(params);
+    const int nCategory = HeartbeatTable::GetCategory(params.GetDeviceType(0));
+    DWORD dwLeft = 0;
+    while (start.IsStarting(m_dwStartWindow, dwLeft))
+    {
+        int bAlive = 0;
+        if (!check.CheckInstance(nCategory, params.GetDeviceIndex(0), bAlive))
+            break;
+        if (bAlive)
+        {
+            outcome.m_nLiveness = CDeliveryOutcome::livenessStarted;
+            m_record.Note("not started again");
+            return;
+        }
+    }
+    m_record.Note("no heartbeat in time");
+    Launch(params, outcome);
+}
+
+BOOL COrvaneApp::TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome)
+{
+    outcome.m_nLiveness = CDeliveryOutcome::livenessUnusable;
     if (!check.Init(params.m_strProduct))
     {
         Trace("Tickward::StartCmdlineProcess() InstanceCheck Init() failed!");
@@ -230,7 +254,8 @@ BOOL COrvaneApp::TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDe
         m_record.Note("unusable: invalid device");
         return FALSE;
     }
-    if (!check.CheckInstance(HeartbeatTable::GetCategory(nType), nIndex, result.m_bAlive))
+    int bAlive = 0;
+    if (!check.CheckInstance(HeartbeatTable::GetCategory(nType), nIndex, bAlive))
     {
         Trace("Tickward::StartCmdlineProcess() CheckInstance() failed!");
         // An index the table has no counter for is a wrong command; anything
@@ -238,28 +263,45 @@ BOOL COrvaneApp::TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDe
         const BOOL bKnownIndex = HeartbeatTable::IsValidIndex(nIndex);
         m_record.Note(bKnownIndex ? "liveness test failed" : "unusable: device index beyond the table");
         if (bKnownIndex)
-            result.m_nExitCode = exitNotDelivered;
+            outcome.m_nLiveness = CDeliveryOutcome::livenessFailed;
         return FALSE;
     }
-    m_record.Note(result.m_bAlive ? "alive" : "not alive");
+    outcome.m_nLiveness = bAlive ? CDeliveryOutcome::livenessAlive : CDeliveryOutcome::livenessDead;
+    m_record.Note(bAlive ? "alive" : "not alive");
     return TRUE;
 }
 
-BOOL COrvaneApp::PostToMailbox(CCmdLineParams& params, CDeliveryResult& result)
+BOOL COrvaneApp::PostToMailbox(CCmdLineParams& params, CDeliveryOutcome& outcome)
 {
     CString strKey;
     if (!CCmdLineProcess::GetRegistryKey(params.m_strProduct, strKey))
     {
         Trace("Tickward::StartCmdlineProcess() GetRegistryKey() fail!");
         m_record.Note("no mailbox key");
-        result.m_nExitCode = exitNotDelivered;
+        outcome.m_nPost = CDeliveryOutcome::postNoKey;
         return FALSE;
     }
-    BuildRegistryCmdLine(&params, result.m_strCmdLine);
+    BuildRegistryCmdLine(&params, outcome.m_strCmdLine);
     CMailboxWriter writer;
-    result.m_bPosted = writer.Post(strKey, result.m_strCmdLine);
-    NotePost(writer);
+    writer.Post(strKey, outcome.m_strCmdLine);
+    outcome.m_nPost = NotePost(writer);
     return TRUE;
+}
+
+void COrvaneApp::Launch(CCmdLineParams& params, CDeliveryOutcome& outcome)
+{
+    if (!StartApplication(params.m_strAppPath, outcome.m_strCmdLine))
+    {
+        outcome.m_nLaunch = CDeliveryOutcome::launchFailed;
+        return;
+    }
+    outcome.m_nLaunch = CDeliveryOutcome::launchStarted;
+    StartRecordOf(params).Write(m_dwStartedProcessId);
+}
+
+CStartRecord COrvaneApp::StartRecordOf(CCmdLineParams& params)
+{
+    return CStartRecord(HeartbeatTable::GetCategory(params.GetDeviceType(0)), params.GetDeviceIndex(0));
 }
 
 void COrvaneApp::NoteRefusedProduct(LPCSTR pszProduct)
@@ -269,13 +311,16 @@ void COrvaneApp::NoteRefusedProduct(LPCSTR pszProduct)
                       : "unusable: unknown product");
 }
 
-void COrvaneApp::NotePost(const CMailboxWriter& writer)
+int COrvaneApp::NotePost(const CMailboxWriter& writer)
 {
     switch (writer.m_nResult)
     {
     case CMailboxWriter::resultWritten:
         m_record.Note("slot " + writer.m_strSlot);
-        break;
+        return CDeliveryOutcome::postWritten;
+    case CMailboxWriter::resultAlreadyWaiting:
+        m_record.Note("already waiting in slot " + writer.m_strSlot);
+        return CDeliveryOutcome::postWaiting;
     case CMailboxWriter::resultTooLong:
         m_record.Note("no slot: too long for the mailbox");
         break;
@@ -286,6 +331,7 @@ void COrvaneApp::NotePost(const CMailboxWriter& writer)
         m_record.Note("no slot: write failed");
         break;
     }
+    return CDeliveryOutcome::postNoSlot;
 }
 
 // The path is quoted: unquoted, a path with blanks lets the system try a
@@ -313,8 +359,8 @@ BOOL COrvaneApp::StartApplication(const CString& strAppPath, const CString& strC
     return FALSE;
 }
 
-// Returns 0 when the process was created, 1 when it was not; then
-// m_dwStartError holds the Windows error.
+// Returns 0 when the process was created (m_dwStartedProcessId is its id),
+// 1 when it was not; then m_dwStartError holds the Windows error.
 int COrvaneApp::RunProgram(LPCSTR pszCommandLine)
 {
     // CreateProcessA may write into its command line, so it gets a private
@@ -331,6 +377,7 @@ int COrvaneApp::RunProgram(LPCSTR pszCommandLine)
         m_dwStartError = ::GetLastError();
         return 1;
     }
+    m_dwStartedProcessId = process.dwProcessId;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 0;

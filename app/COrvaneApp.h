@@ -14,10 +14,11 @@
 #include "app/CRunRecord.h"
 
 class CCmdLineParams;
-class CDeliveryResult;
+class CDeliveryOutcome;
 class CInstanceCheck;
 class CMailboxWriter;
 class CPowerApi;
+class CStartRecord;
 
 class COrvaneApp : public CWinApp
 {
@@ -35,7 +36,8 @@ public:
     {
         CMDLINE_BUFFER_SIZE = 1040,
         DISPATCH_BUFFER_SIZE = 260,
-        DELIVERY_LOCK_TIMEOUT = 30000   // ms; twenty runs at one minute fit well within it
+        DELIVERY_LOCK_TIMEOUT = 30000,  // ms; twenty runs at one minute fit well within it
+        START_WINDOW = 60000            // ms an application that was started may take to its first heartbeat
     };
 
     COrvaneApp();
@@ -64,6 +66,7 @@ public:
 
 // Attributes
     char m_szCmdLine[CMDLINE_BUFFER_SIZE];  // the timer command as received
+    DWORD m_dwStartWindow;                  // START_WINDOW; a test shortens it
 
 // Implementation
 protected:
@@ -72,17 +75,21 @@ protected:
 private:
     void EnableShutdownPrivilege();
     BOOL StoreCmdLine(LPCSTR pszText, int nLength);
-    BOOL PostSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
-    BOOL PostTimerCommand(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
-    BOOL TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryResult& result);
-    BOOL PostToMailbox(CCmdLineParams& params, CDeliveryResult& result);
+    void DeliverSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome);
+    void Deliver(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome);
+    void AwaitStart(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome);
+    BOOL TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome);
+    BOOL PostToMailbox(CCmdLineParams& params, CDeliveryOutcome& outcome);
+    void Launch(CCmdLineParams& params, CDeliveryOutcome& outcome);
+    static CStartRecord StartRecordOf(CCmdLineParams& params);
     BOOL StartApplication(const CString& strAppPath, const CString& strCmdLine);
     void NoteRefusedProduct(LPCSTR pszProduct);
-    void NotePost(const CMailboxWriter& writer);
+    int NotePost(const CMailboxWriter& writer);     // the CDeliveryOutcome::Post it was
     void WriteRequestToJournal(LPCSTR pszRequest);
 
     int m_nExitCode;
     DWORD m_dwStartError;   // why the last RunProgram created no process
+    DWORD m_dwStartedProcessId;
     CPowerApi* m_pPowerApi;
     CRunRecord m_record;    // the run's line in the journal
 };

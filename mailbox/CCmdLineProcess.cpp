@@ -6,6 +6,7 @@
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ProductCode.h"
 #include "cmdline/ParseCmdLine.h"
+#include "instance/CHeartbeat.h"
 #include "mailbox/CRegistry.h"
 #include "mailbox/MailboxLayout.h"
 
@@ -24,7 +25,13 @@ CCmdLineProcess::CCmdLineProcess()
       m_pRegistryChangeEvent(NULL),
       m_bStop(FALSE),
       m_wDeviceType(DEVICE_NONE),
-      m_wDeviceIndex(DEVICE_NONE)
+      m_wDeviceIndex(DEVICE_NONE),
+      m_pHeartbeat(NULL),
+      m_evStopAsked(FALSE, TRUE),
+      m_bHandOverAtStop(FALSE),
+      m_bHandedOverAtStop(FALSE),
+      m_nUnhanded(0),
+      m_bMarkFailed(FALSE)
 {
 }
 
@@ -59,9 +66,9 @@ BOOL CCmdLineProcess::GetRegistryKey(const CString& strProduct, CString& strKey)
 
 BOOL CCmdLineProcess::StopReader(DWORD dwTimeout)
 {
-    // A waiting worker wakes on the event, sees the request and ends
-    // cleanly; a worker busy in a drain is terminated by the stop's wait.
+    m_bHandOverAtStop = TRUE;
     m_bStop = TRUE;
+    m_evStopAsked.SetEvent();
     if (m_pRegistryChangeEvent != NULL)
         ::SetEvent(m_pRegistryChangeEvent->m_hObject);
     return Stop(dwTimeout);
@@ -73,6 +80,7 @@ int CCmdLineProcess::Run()
     {
         if (!IsRunning() && m_bStop)
         {
+            HandOverAtStop();
             LogTagged("Exit the RegistryChangeEvent Thread!!!");
             return 0;
         }
@@ -85,6 +93,7 @@ int CCmdLineProcess::Run()
             continue;
         if (!IsRunning() || m_bStop)
         {
+            HandOverAtStop();
             LogTagged("+ + + Close RegistryChangeEvent Thread! + + +");
             return 0;
         }
@@ -105,14 +114,24 @@ void CCmdLineProcess::CheckRegistryComanndos()
     }
     m_bBusy = TRUE;
     CString strCmdLine;
-    while (GetCommandLineA(strCmdLine))
-        HandOver(strCmdLine);
+    // Once a stop is asked, the jobs left go to its hand-over, which takes
+    // them under the delivery mutex.
+    while (!m_bHandOverAtStop && GetCommandLineA(strCmdLine))
+        HandOver(strCmdLine, TRUE);
     DeleteAllRegistryKeys();
+    // A job whose mark failed is still there and the re-arming finds it:
+    // it is tried again no sooner than a job's pause from now.
+    if (m_bMarkFailed)
+    {
+        m_bMarkFailed = FALSE;
+        Pause(COMMAND_PAUSE);
+    }
     // The event is not reset here: a drain run by another thread than the
     // worker may have fired the armed notification with its own marks, and
     // clearing that would leave the worker waiting on a notification that
     // can never fire again. The worker resets before it arms anew.
     m_bBusy = FALSE;
+    OnDrainEnd();
 }
 
 BOOL CCmdLineProcess::GetCommandLineA(CString& strCmdLine)
@@ -128,8 +147,15 @@ BOOL CCmdLineProcess::GetCommandLineA(CString& strCmdLine)
         if (registry.ReadString(m_strRegistryKey, strSlot, strCmdLine)
             && strCmdLine != MailboxLayout::CONSUMED_MARK && IsValidCmdLine(strCmdLine))
         {
-            registry.WriteString(m_strRegistryKey, strSlot, MailboxLayout::CONSUMED_MARK);
-            bTaken = TRUE;
+            // Counted before the mark is written: from then on the worker
+            // holds a job that would be lost with it.
+            CountUnhanded(+1);
+            bTaken = MarkConsumed(registry, strSlot);
+            if (!bTaken)
+            {
+                CountUnhanded(-1);
+                NoteUnmarked(strSlot, strCmdLine);
+            }
         }
     }
     registry.UnlockKey(m_strRegistryKey, TRUE);
@@ -254,7 +280,40 @@ BOOL CCmdLineProcess::OpenRegistry()
 
 void CCmdLineProcess::Pause(DWORD dwMilliseconds)
 {
-    ::Sleep(dwMilliseconds);
+    ::WaitForSingleObject(m_evStopAsked.m_hObject, dwMilliseconds);
+}
+
+BOOL CCmdLineProcess::MarkConsumed(CRegistry& registry, LPCSTR pszSlot)
+{
+    return registry.WriteString(m_strRegistryKey, pszSlot, MailboxLayout::CONSUMED_MARK);
+}
+
+void CCmdLineProcess::OnDrainEnd()
+{
+}
+
+BOOL CCmdLineProcess::MayTerminate() const
+{
+    return m_nUnhanded == 0;
+}
+
+void CCmdLineProcess::CountUnhanded(int nChange)
+{
+    m_csLock.Lock();
+    m_nUnhanded += nChange;
+    m_csLock.Unlock();
+}
+
+// An unmarked job would be handed over again at every pause, for ever: it
+// stays where it is, and is reported once, however often it is tried.
+void CCmdLineProcess::NoteUnmarked(LPCSTR pszSlot, const CString& strCmdLine)
+{
+    m_bMarkFailed = TRUE;
+    if (strCmdLine == m_strUnmarked)
+        return;
+    m_strUnmarked = strCmdLine;
+    LogTagged("CCmdLineProcess::GetCommandLine() Slot %s could not be marked, left for later: %s", pszSlot,
+              static_cast<LPCSTR>(strCmdLine));
 }
 
 LONG CCmdLineProcess::ArmNotification(HKEY hKey, HANDLE hEvent)
@@ -269,10 +328,12 @@ BOOL CCmdLineProcess::WaitForChange()
     return pEvent != NULL && ::WaitForSingleObject(pEvent->m_hObject, INFINITE) == WAIT_OBJECT_0;
 }
 
-void CCmdLineProcess::HandOver(const CString& strCmdLine)
+void CCmdLineProcess::HandOver(const CString& strCmdLine, BOOL bPause)
 {
     CCmdLineParams params;
-    if (!ParseCmdLine(strCmdLine, &params, FALSE, FALSE))
+    const BOOL bParsed = ParseCmdLine(strCmdLine, &params, FALSE, FALSE);
+    CountUnhanded(-1);
+    if (!bParsed)
     {
         // Already marked: deleted with the others at the end of the drain.
         LogSilent("CCmdLineProcess::CheckRegistryComanndos() Error in ParseCmdLine(%s)",
@@ -290,7 +351,35 @@ void CCmdLineProcess::HandOver(const CString& strCmdLine)
     {
         LogTagged("CCmdLineProcess::CheckRegistryComanndos() g_RegistryCallback = NULL");
     }
-    Pause(COMMAND_PAUSE);
+    if (bPause)
+        Pause(COMMAND_PAUSE);
+}
+
+// The last act of a reader asked to stop by StopReader. While the delivery
+// mutex is held no run is between its liveness test and its post: every job
+// a run posted for this application is in the mailbox now, and every run
+// after the heartbeat's end finds the application dead and starts a new
+// copy, whose jobs this reader must leave alone. So the heartbeat ends and
+// this device's last jobs are marked under the mutex, and handed over
+// after it, the worker never being terminated in between.
+void CCmdLineProcess::HandOverAtStop()
+{
+    if (!m_bHandOverAtStop || m_bHandedOverAtStop)
+        return;
+    m_bHandedOverAtStop = TRUE;
+    CMutex delivery(FALSE, MailboxLayout::GetDeliveryMutexName());
+    const BOOL bHeld = delivery.m_hObject != NULL && delivery.Lock(STOP_DELIVERY_WAIT);
+    if (m_pHeartbeat != NULL)
+        m_pHeartbeat->Stop();
+    CString astrJobs[MailboxLayout::SLOT_COUNT];
+    int nJobs = 0;
+    while (nJobs < MailboxLayout::SLOT_COUNT && GetCommandLineA(astrJobs[nJobs]))
+        ++nJobs;
+    if (bHeld)
+        delivery.Unlock();
+    for (int i = 0; i < nJobs; ++i)
+        HandOver(astrJobs[i], FALSE);
+    DeleteAllRegistryKeys();
 }
 
 void CCmdLineProcess::CloseRegistry()

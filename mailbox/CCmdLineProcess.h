@@ -13,7 +13,13 @@
 //
 // The owner sets m_pRegistryChangeEvent (an event; the reader owns and
 // deletes it), m_strRegistryKey, m_wDeviceType and m_wDeviceIndex before the
-// start. Until the device pair is set (0xFFFF) no slot is ever taken.
+// start, and m_pHeartbeat, its heartbeat, which StopReader ends. Until the
+// device pair is set (0xFFFF) no slot is ever taken.
+//
+// StopReader loses no job that a Tickward run saw the application alive
+// for, and takes none that a run posted for the next copy: under the
+// delivery mutex it ends the heartbeat and marks every job left for its
+// device, then hands those over and ends (docs/design.md).
 #ifndef MAILBOX_CCMDLINEPROCESS_H
 #define MAILBOX_CCMDLINEPROCESS_H
 
@@ -22,6 +28,8 @@
 #include "mailbox/CWorkerThread.h"
 
 class CCmdLineParams;
+class CHeartbeat;
+class CRegistry;
 
 // The receiving application's handler of one parsed command, called on the
 // reader's worker thread. The record lives until the pause after the call.
@@ -35,6 +43,9 @@ public:
     static const DWORD COMMAND_PAUSE = 10000;   // after each command handed over or dropped
     static const DWORD REARM_PAUSE = 100;       // between the drain and the re-arming
     static const DWORD IDLE_PAUSE = 100;        // no event to wait on, or the wait failed
+    // How long a stop waits for the runs that test the heartbeat; as long as
+    // a run waits for another.
+    static const DWORD STOP_DELIVERY_WAIT = 30000;
 
 // Constructors
     CCmdLineProcess();
@@ -51,9 +62,14 @@ public:
     static BOOL GetRegistryKey(const CString& strProduct, CString& strKey);
 
     // The one way for the owner to end the reader: asks the worker to stop,
-    // wakes it and waits for its thread at most two thirds of dwTimeout
-    // (see CWorkerThread::Stop), after which a worker still busy in a drain
-    // is terminated. FALSE when the worker was not running.
+    // wakes it from its wait or pause, and waits for its thread (see
+    // CWorkerThread::Stop). The worker takes no more jobs in its drain; it
+    // takes the delivery mutex (at most STOP_DELIVERY_WAIT), ends
+    // m_pHeartbeat, marks every job for its device, gives the mutex back,
+    // hands those jobs over without pauses and ends. A worker is terminated
+    // when it has not ended after two thirds of dwTimeout, but never while
+    // it holds a marked job not yet handed over. Called on the worker (in
+    // the callback), it only asks. FALSE when the worker was not running.
     BOOL StopReader(DWORD dwTimeout);
 
     void CheckRegistryComanndos();
@@ -78,13 +94,21 @@ public:
     CString m_strRegistryKey;               // mailbox key under HKEY_CURRENT_USER
     WORD m_wDeviceType;
     WORD m_wDeviceIndex;
+    CHeartbeat* m_pHeartbeat;               // not owned; NULL when the owner keeps none
 
 protected:
     // Every pause of the reader goes through here (a test shortens them).
+    // The reader's own ends early when a stop is asked.
     virtual void Pause(DWORD dwMilliseconds);
     // Arms the change notification of hKey on hEvent (a test changes the
     // mailbox right after it).
     virtual LONG ArmNotification(HKEY hKey, HANDLE hEvent);
+    // Writes the consumed mark into a slot just found; FALSE when the
+    // registry refused it (a test refuses it).
+    virtual BOOL MarkConsumed(CRegistry& registry, LPCSTR pszSlot);
+    // Called on the worker when a drain has ended and its slots are deleted.
+    virtual void OnDrainEnd();
+    virtual BOOL MayTerminate() const;
 
 private:
     // The device filter without its messages; bParsed tells whether the
@@ -92,8 +116,18 @@ private:
     BOOL IsForThisDevice(LPCSTR pszCmdLine, BOOL& bParsed) const;
     BOOL HasJobWaiting() const;
     BOOL WaitForChange();
-    void HandOver(const CString& strCmdLine);
+    void HandOver(const CString& strCmdLine, BOOL bPause);
+    void HandOverAtStop();
+    void NoteUnmarked(LPCSTR pszSlot, const CString& strCmdLine);
+    void CountUnhanded(int nChange);
     void CloseRegistry();
+
+    CEvent m_evStopAsked;       // set by StopReader: pauses end early
+    BOOL m_bHandOverAtStop;     // StopReader asked: the last jobs go under the delivery mutex
+    BOOL m_bHandedOverAtStop;
+    int m_nUnhanded;            // marked, callback not yet called; under m_csLock
+    BOOL m_bMarkFailed;         // in this drain
+    CString m_strUnmarked;      // the last job whose mark failed, reported once
 
     CCmdLineProcess(const CCmdLineProcess&);
     CCmdLineProcess& operator=(const CCmdLineProcess&);

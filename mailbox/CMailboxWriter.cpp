@@ -32,18 +32,17 @@ BOOL CMailboxWriter::Post(const CString& strKey, const CString& strCmdLine)
     // a slot that cannot be read is written, and readers delete only slots
     // that read as consumed.
     reg.LockKey(strKey, TRUE);
-    CString strName;
-    m_nResult = resultFull;
-    if (FindFreeSlot(reg, strKey, strName))
+    CString strFree;
+    m_nResult = FindSlot(reg, strKey, strCmdLine, strFree);
+    if (m_nResult == resultNone)
     {
-        Trace("Write new CmdLine: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strCmdLine));
-        m_nResult = reg.WriteString(strKey, strName, strCmdLine) ? resultWritten : resultWriteFailed;
+        Trace("Write new CmdLine: %s - %s", static_cast<LPCSTR>(strFree), static_cast<LPCSTR>(strCmdLine));
+        m_nResult = reg.WriteString(strKey, strFree, strCmdLine) ? resultWritten : resultWriteFailed;
+        if (m_nResult == resultWritten)
+            m_strSlot = strFree;
     }
     reg.UnlockKey(strKey, TRUE);
-    if (m_nResult != resultWritten)
-        return FALSE;
-    m_strSlot = strName;
-    return TRUE;
+    return m_nResult == resultWritten || m_nResult == resultAlreadyWaiting;
 }
 
 // The first slot that cannot be read as text is free; every other one is
@@ -51,16 +50,26 @@ BOOL CMailboxWriter::Post(const CString& strKey, const CString& strCmdLine)
 // would be safe only if every reader took the lock in one step: a reader
 // that tests and sets "Lock" in two registry calls can hold it together
 // with this writer, and would then delete the job written over its mark.
-BOOL CMailboxWriter::FindFreeSlot(CRegistry& reg, const CString& strKey, CString& strName)
+// Every slot is read, also past a free one: the same job may wait further on.
+int CMailboxWriter::FindSlot(CRegistry& reg, const CString& strKey, const CString& strCmdLine, CString& strFree)
 {
+    strFree.Empty();
     for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT; ++nSlot)
     {
-        strName = MailboxLayout::GetSlotName(nSlot);
+        const CString strName = MailboxLayout::GetSlotName(nSlot);
         CString strExisting;
         if (!reg.ReadString(strKey, strName, strExisting))
-            return TRUE;
+        {
+            if (strFree.IsEmpty())
+                strFree = strName;
+            continue;
+        }
         Trace("CmdLine exist already: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strExisting));
+        if (strExisting == strCmdLine)
+        {
+            m_strSlot = strName;
+            return resultAlreadyWaiting;
+        }
     }
-    strName.Empty();
-    return FALSE;
+    return strFree.IsEmpty() ? resultFull : resultNone;
 }

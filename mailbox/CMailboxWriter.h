@@ -3,7 +3,9 @@
 // Holds: CMailboxWriter. Tickward posts each job with it: under the mailbox
 // lock, into the first slot that cannot be read as text. A slot that holds
 // a text, a consumed one ("xxx") included, is never written over, so a
-// mailbox whose twenty slots all hold texts refuses the job.
+// mailbox whose twenty slots all hold texts refuses the job. A job whose
+// exact text already waits in a slot is not written again: two identical
+// texts are the same recording, and a reader would take it twice.
 #ifndef MAILBOX_CMAILBOXWRITER_H
 #define MAILBOX_CMAILBOXWRITER_H
 
@@ -21,6 +23,7 @@ public:
     {
         resultNone,         // nothing posted yet
         resultWritten,      // in slot m_strSlot
+        resultAlreadyWaiting,   // the same text waits in slot m_strSlot
         resultTooLong,      // longer than a reader can read
         resultFull,         // every slot holds a text
         resultWriteFailed   // the registry refused the write
@@ -31,17 +34,19 @@ public:
     virtual ~CMailboxWriter();
 
 // Operations
-    // TRUE when strCmdLine, a job in mailbox form, was written into a slot
-    // of the mailbox under strKey.
+    // TRUE when strCmdLine, a job in mailbox form, is in a slot of the
+    // mailbox under strKey: written now, or waiting there already.
     BOOL Post(const CString& strKey, const CString& strCmdLine);
 
 // Attributes
     int m_nResult;          // a Result
-    CString m_strSlot;      // the slot the job went to, when it was written
+    CString m_strSlot;      // the slot the job is in, when it is in one
 
 // Implementation
 private:
-    static BOOL FindFreeSlot(CRegistry& reg, const CString& strKey, CString& strName);
+    // Looks at every slot: resultAlreadyWaiting (in m_strSlot), resultFull,
+    // or resultNone with the first free slot in strFree.
+    int FindSlot(CRegistry& reg, const CString& strKey, const CString& strCmdLine, CString& strFree);
 
     CMailboxWriter(const CMailboxWriter&);
     CMailboxWriter& operator=(const CMailboxWriter&);

@@ -33,6 +33,11 @@ int CWorkerThread::Run()
     return 1;
 }
 
+BOOL CWorkerThread::MayTerminate() const
+{
+    return TRUE;
+}
+
 BOOL CWorkerThread::IsRunning() const
 {
     // The worker polls this without the lock; read the state afresh each time.
@@ -63,9 +68,15 @@ BOOL CWorkerThread::Stop(DWORD dwTimeout)
     const DWORD dwStart = ::GetTickCount();
     if (!bSelf && m_pThread != NULL)
     {
-        if (::WaitForSingleObject(m_pThread->m_hThread, GetStopWaitTime(dwTimeout)) == WAIT_TIMEOUT)
+        while (::WaitForSingleObject(m_pThread->m_hThread, GetStopWaitTime(dwTimeout)) == WAIT_TIMEOUT)
         {
             m_csLock.Lock();
+            // A worker holding work that would be lost with it gets another wait.
+            if (m_pThread != NULL && !MayTerminate())
+            {
+                m_csLock.Unlock();
+                continue;
+            }
             if (m_pThread != NULL)
             {
                 ::TerminateThread(m_pThread->m_hThread, TERMINATED_EXIT_CODE);

@@ -5,7 +5,9 @@
 // The object keeps the worker's run state (0 idle, 1 running, 2 stopping)
 // and the framework thread that executes Run. It does not start the thread:
 // CWorkerStarter does that. Stop asks the worker to end and waits a bounded
-// time for its thread; a thread that does not end in time is terminated.
+// time for its thread; a thread that does not end in time is terminated,
+// unless the worker says it may not be (MayTerminate): then it is waited
+// for again.
 // A derived Run learns of the request only through IsRunning turning FALSE.
 #ifndef MAILBOX_CWORKERTHREAD_H
 #define MAILBOX_CWORKERTHREAD_H
@@ -51,6 +53,11 @@ public:
     int m_nAux1;
     int m_nAux2;
     int m_nAux3;
+
+protected:
+    // Asked under m_csLock before Stop terminates the worker; FALSE while
+    // the worker holds what would be lost with it. The base: always TRUE.
+    virtual BOOL MayTerminate() const;
 
 private:
     CWorkerThread(const CWorkerThread&);

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "afx/CString.h"
+#include "instance/HeartbeatTable.h"
 
 namespace MailboxLayout
 {
@@ -36,6 +37,18 @@ const DWORD LOCK_FREE = 0;
 // are separate registry calls, and without it two of them can both find the
 // lock free and both take it.
 const char LOCK_GUARD_MUTEX[] = "MUTEX_TickwardMailboxLock";
+
+// Held by every Tickward run from its liveness test to its post (and the
+// start of a dead application), and by a reader's stop while it ends its
+// heartbeat and marks its last jobs: once a stop holds it, every run that
+// could have seen the heartbeat has posted, and every later run sees the
+// application dead. Named after the heartbeat table whose runs it orders.
+const char DELIVERY_MUTEX_PREFIX[] = "MUTEX_TickwardDelivery_";
+
+inline CString GetDeliveryMutexName()
+{
+    return CString(DELIVERY_MUTEX_PREFIX) + HeartbeatTable::NAME;
+}
 
 inline CString GetSlotName(int nSlot)
 {

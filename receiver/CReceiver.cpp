@@ -10,9 +10,9 @@
 
 namespace
 {
-// A stop lets the reader finish the 10 s pause after a job (Stop waits two
-// thirds of this) instead of cutting a drain short.
-const DWORD READER_STOP_TIMEOUT = 30000;
+// The stop waits two thirds of this for the reader, which may wait up to
+// its STOP_DELIVERY_WAIT for the runs that test the heartbeat.
+const DWORD READER_STOP_TIMEOUT = 60000;
 }
 
 CReceiver* CReceiver::s_pReceiver = NULL;
@@ -69,14 +69,13 @@ int CReceiver::Run(LPCSTR pszJob)
         return 1;
     }
     m_evStop.Lock(INFINITE);
-    StopReader();
-    m_heartbeat.Stop();
+    StopReader();   // ends the heartbeat too
     Print("receiver: stopped");
     return 0;
 }
 
 // A job handed over on the command line is the mailbox text itself; the
-// same job also waits in the mailbox, so it is remembered to be handled once.
+// same job also waits in the mailbox, so the reader's first drain drops it.
 void CReceiver::HandleCommandLineJob(LPCSTR pszJob)
 {
     if (pszJob == NULL || *pszJob == '\0')
@@ -87,7 +86,7 @@ void CReceiver::HandleCommandLineJob(LPCSTR pszJob)
         Print(CString("receiver: cannot read the job on the command line: ") + pszJob);
         return;
     }
-    m_strCommandLineJob = GetJobText(params);
+    m_reader.RememberStartJob(GetJobText(params));
     HandleJob(params, "command line");
 }
 
@@ -108,9 +107,8 @@ void CReceiver::OnMailboxJob(CCmdLineParams* pParams)
     CReceiver* pThis = s_pReceiver;
     if (pThis == NULL || pParams == NULL)
         return;
-    if (!pThis->m_strCommandLineJob.IsEmpty() && pThis->m_strCommandLineJob == GetJobText(*pParams))
+    if (pThis->m_reader.IsStartJobCopy(GetJobText(*pParams)))
     {
-        pThis->m_strCommandLineJob.Empty();
         pThis->Print("receiver: job from mailbox was handled already (command line)");
         return;
     }
@@ -162,6 +160,7 @@ BOOL CReceiver::StartReader()
     m_reader.m_strRegistryKey = strKey;
     m_reader.m_wDeviceType = static_cast<WORD>(m_nDeviceType);
     m_reader.m_wDeviceIndex = static_cast<WORD>(m_nDeviceIndex);
+    m_reader.m_pHeartbeat = &m_heartbeat;
     s_pReceiver = this;
     g_RegistryCallback = OnMailboxJob;
     return m_starter.Start(&m_reader, pEvent);

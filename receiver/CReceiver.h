@@ -42,7 +42,6 @@ private:
     CHeartbeat m_heartbeat;
     CWorkerStarter m_starter;       // before the reader: the reader goes first
     CJobReader m_reader;
-    CString m_strCommandLineJob;    // handled already, empty if none; its mailbox copy comes once
     CString m_strLogPath;
 };
 

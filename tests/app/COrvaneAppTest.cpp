@@ -6,6 +6,7 @@
 #include "tests/support/CLocalAppData.h"
 #include "tests/support/MailboxSupport.h"
 #include "tests/support/TableNames.h"
+#include "tests/support/TestRuns.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -350,4 +351,28 @@ TEST(COrvaneApp, ProductMessageBoxHoldsNoDeliveryMutex)
     AfxSetMessageBoxHook(pfnOldHook);
     CloseHandle(g_hBoxShown);
     CloseHandle(g_hBoxClosed);
+}
+
+// An application that shows no heartbeat within its start-up window gets
+// the job on its command line all the same, as every dead one does.
+TEST(COrvaneApp, ApplicationSilentThroughItsStartWindowGetsTheJobOnItsCommandLine)
+{
+    DeleteMailbox();
+    const std::string strApp = TestFolder("window") + "\\tvapp.exe";
+    ASSERT_TRUE(InstallProgram(BinPath("recorder.exe"), strApp));
+    HANDLE hRecorderStop = CreateEventA(NULL, TRUE, FALSE, "TickwardRecorderStop");
+    SetEnvironmentVariableA("TICKWARD_RECORDER_BEAT", "600000");   // alive, but no heartbeat
+    for (const char* pszFile : { "C:\\Rec\\first.ts", "C:\\Rec\\second.ts" })
+    {
+        const std::string strJob = TimerJob(strApp, "010102", "_SEL", pszFile);
+        COrvaneApp app;
+        app.m_dwStartWindow = 2000;
+        app.StartCmdlineProcess(strJob.c_str(), static_cast<int>(strJob.size()));
+        EXPECT_EQ(0, app.GetExitCode()) << pszFile;
+    }
+    SetEnvironmentVariableA("TICKWARD_RECORDER_BEAT", NULL);
+    EXPECT_EQ(2u, CountOf(WaitForFileText(strApp + ".log", "second.ts"), "\n"));
+    SetEvent(hRecorderStop);
+    CloseHandle(hRecorderStop);
+    DeleteMailbox();
 }

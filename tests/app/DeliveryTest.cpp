@@ -244,3 +244,35 @@ TEST_F(DeliveryTest, OverlappingRunsEachDeliverExactlyOnceAndStartNothing)
     }
     EXPECT_FALSE(AppStarted());
 }
+
+// An application that spends seconds starting before its first heartbeat:
+// the runs that find it not alive meanwhile post their jobs and wait for it
+// instead of starting a second copy.
+TEST_F(DeliveryTest, BurstForADeadSlowStartingApplicationStartsItOnce)
+{
+    const int RUNS = 20;
+    HANDLE hRecorderStop = CreateEventA(NULL, TRUE, FALSE, "TickwardRecorderStop");
+    ASSERT_TRUE(SetEnvironmentVariableA("TICKWARD_RECORDER_BEAT", "3000"));
+    std::vector<HANDLE> processes;
+    for (int i = 0; i < RUNS; ++i)
+        processes.push_back(StartProcess(TickwardCommand(Job("010102", "_SEL", "C:\\Rec\\burst" + std::to_string(i) + ".ts"))));
+    SetEnvironmentVariableA("TICKWARD_RECORDER_BEAT", NULL);
+    for (size_t i = 0; i < processes.size(); ++i)
+    {
+        ASSERT_TRUE(processes[i] != NULL);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(processes[i], 120000));
+        DWORD dwExitCode = 99;
+        GetExitCodeProcess(processes[i], &dwExitCode);
+        EXPECT_EQ(0u, dwExitCode) << "run " << i;
+        CloseHandle(processes[i]);
+    }
+    std::string strSlots;
+    for (int nSlot = 1; nSlot <= 20; ++nSlot)
+        strSlots += ReadSlot(nSlot) + "\n";
+    for (int i = 0; i < RUNS; ++i)
+        EXPECT_EQ(1u, CountOf(strSlots, MailboxText("010102", "C:\\Rec\\burst" + std::to_string(i) + ".ts") + "\n"));
+    EXPECT_EQ(1u, CountOf(AppLog(), "\n"));
+    SetEvent(hRecorderStop);
+    CloseHandle(hRecorderStop);
+    Sleep(500);     // the recorder ends its heartbeat
+}

@@ -3,10 +3,13 @@
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/CLocalAppData.h"
 #include "tests/support/MailboxSupport.h"
+#include "tests/support/TestRuns.h"
 #include "tests/support/TestSupport.h"
 #include "tools/dbgrun/CDebuggeeRun.h"
 
 #include <gtest/gtest.h>
+
+#include <string.h>
 
 #include <map>
 #include <memory>
@@ -171,22 +174,28 @@ TEST_F(JournalTest, UnwritableJournalChangesNothingOfTheDelivery)
     EXPECT_EQ(expected, run.m_outputs);
 }
 
-TEST_F(JournalTest, JobsThatDoNotReachTheApplicationAreNamedAndExitTwo)
+TEST_F(JournalTest, DeliveryOutcomesAreNamedWithTheirExitCode)
 {
     const std::string strQuoted = TimerJob(BinPath("tv\"app.exe"), "010102", "_SEL", "C:\\Rec\\run2.ts");
+    const std::string strApp = TestFolder("journal") + "\\tvapp.exe";
+    ASSERT_TRUE(InstallProgram(BinPath("recorder.exe"), strApp));
     const struct
     {
         const char* pszLabel;
         std::string strJob;
         BOOL bAlive;
         BOOL bFull;
-        const char* pszEnd;     // the line after what was asked
+        std::string strWaiting;     // already in slot 3
+        const char* pszEnd;         // the line after what was asked
     } cases[] = {
         // In the mailbox, but no reader runs to take it from there.
-        { "no such application", Job(1), FALSE, FALSE, " | not alive, slot 1, start failed (error 2) | exit 2\r" },
-        { "quote in the path", strQuoted, FALSE, FALSE,
+        { "no such application", Job(1), FALSE, FALSE, "", " | not alive, slot 1, start failed (error 2) | exit 2\r" },
+        { "quote in the path", strQuoted, FALSE, FALSE, "",
           " | not alive, slot 1, start failed: a double quote in the path | exit 2\r" },
-        { "mailbox full", Job(3), TRUE, TRUE, " | alive, no slot: mailbox full, not started | exit 2\r" },
+        { "mailbox full", Job(3), TRUE, TRUE, "", " | alive, no slot: mailbox full, not started | exit 2\r" },
+        // The task run again once its application path was mended.
+        { "run again", TimerJob(strApp), FALSE, FALSE, MailboxJob(),
+          " | not alive, already waiting in slot 3, started | exit 0\r" },
     };
     for (const auto& c : cases)
     {
@@ -194,18 +203,21 @@ TEST_F(JournalTest, JobsThatDoNotReachTheApplicationAreNamedAndExitTwo)
         DeleteMailbox();
         for (int nSlot = 1; c.bFull && nSlot <= 20; ++nSlot)
             WriteSlot(nSlot, nSlot % 2 == 0 ? "xxx" : "full");
+        if (!c.strWaiting.empty())
+            WriteSlot(3, c.strWaiting);
         DeleteFileA(m_appData.JournalPath().c_str());
         std::unique_ptr<CHeartbeatRun> heartbeat(c.bAlive ? new CHeartbeatRun(1, 2) : NULL);
         CDebuggeeRun run;
         ASSERT_TRUE(run.Run(TickwardCommand(c.strJob)));
         heartbeat.reset();
-        EXPECT_EQ(2u, run.m_dwExitCode);
         const std::vector<std::string> lines = Lines(ReadFileText(m_appData.JournalPath()));
         ASSERT_EQ(1u, lines.size());
         const size_t nFacts = lines[0].find(" | ");
         ASSERT_NE(std::string::npos, nFacts) << lines[0];
         EXPECT_EQ(c.pszEnd, lines[0].substr(nFacts)) << lines[0];
+        EXPECT_EQ(c.pszEnd[strlen(c.pszEnd) - 2] - '0', static_cast<int>(run.m_dwExitCode));
     }
+    EXPECT_EQ(1u, ReadAllSlots().size());   // the job waits once
 }
 
 TEST_F(JournalTest, LineBreaksAndSeparatorsInAFieldKeepTheRunOnOneLine)

@@ -3,6 +3,7 @@
 // each test and restored after it.
 #include "mailbox/CCmdLineProcess.h"
 #include "mailbox/CWorkerStarter.h"
+#include "mailbox/CRegistry.h"
 
 #include "cmdline/CCmdLineParams.h"
 #include "tests/support/CSavedRegistryKey.h"
@@ -279,6 +280,43 @@ TEST_F(MailboxReaderTest, JobForThisDeviceThatDoesNotParseIsMarkedReportedAndDel
     EXPECT_EQ("", Mailbox());
 }
 
+// A reader whose consumed marks the registry refuses, nRefusals times.
+class CUnmarkingReader : public CTestReader
+{
+public:
+    explicit CUnmarkingReader(int nRefusals) : m_nRefusals(nRefusals) {}
+
+protected:
+    virtual BOOL MarkConsumed(CRegistry& registry, LPCSTR pszSlot)
+    {
+        return m_nRefusals-- <= 0 && CTestReader::MarkConsumed(registry, pszSlot);
+    }
+
+private:
+    int m_nRefusals;
+};
+
+// Counted as taken, an unmarked job would be handed over at every round.
+TEST_F(MailboxReaderTest, JobWhoseMarkFailsStaysAndIsTakenOnceItCanBeMarked)
+{
+    WriteSlot(1, Job(1));
+    CDebugOutputRecorder recorder;
+    CUnmarkingReader reader(2);
+    for (int nDrain = 0; nDrain < 3; ++nDrain)
+        reader.CheckRegistryComanndos();
+
+    const std::vector<std::string> expectedJournal = {
+        "pause 10000 [1=" + Job(1) + "]", "pause 10000 [1=" + Job(1) + "]",
+        "callback D=1 File=C:\\rec1.ts", "pause 10000 [1=xxx]" };
+    EXPECT_EQ(expectedJournal, Journal());
+    const std::string UNMARKED =
+        Tagged("CCmdLineProcess::GetCommandLine() Slot 1 could not be marked, left for later: " + Job(1));
+    const std::vector<std::string> expectedOutput = {
+        UNMARKED, NOTHING_TAKEN, NOTHING_TAKEN, SEND, NOTHING_TAKEN, DELETED };
+    EXPECT_EQ(expectedOutput, recorder.Texts());
+    EXPECT_EQ("", Mailbox());
+}
+
 TEST_F(MailboxReaderTest, ConsumedSlotsAreDeletedWhoeverMarkedThem)
 {
     WriteSlot(1, "xxx");
@@ -518,7 +556,7 @@ TEST_F(MailboxReaderTest, StartedReaderDrainsWhatWaitsThenWakesOnEachLaterChange
         SEND, NOTHING_TAKEN, DELETED, CYCLE,
         SEND, NOTHING_TAKEN, DELETED, CYCLE,
         SEND, NOTHING_TAKEN, DELETED, CYCLE,
-        CLOSED };
+        NOTHING_TAKEN, CLOSED };    // the stop's last look at the mailbox
     EXPECT_EQ(expectedOutput, recorder.Texts());
 }
 

@@ -5,6 +5,7 @@
 // serves the device of its job.
 #include "receiver/ReceiverStop.h"
 #include "tests/support/MailboxSupport.h"
+#include "tests/support/TableNames.h"
 #include "tests/support/TestRuns.h"
 #include "tests/support/TestSupport.h"
 
@@ -19,6 +20,23 @@ namespace
 const char JOB_FIELDS[] = ";P: _SEL;D: 7;Key: secret key;File: \"C:\\Rec\\late movie.ts\";FM: 2;TO: 3;SO: -4;EO: 5";
 const char PRINTED_FIELDS[] = "devices=\"010102\" type=1 index=2 P=\"_SEL\" D=7 Key=\"secret key\" "
                               "File=\"C:\\Rec\\late movie.ts\" FM=2 TO=3 SO=-4 EO=5";
+
+// The heartbeat counter of device 1/2, read from outside; 0 without a table.
+DWORD ReadCounter()
+{
+    HANDLE hMapping = OpenFileMappingA(FILE_MAP_READ, FALSE, TABLE_MAPPING);
+    if (hMapping == NULL)
+        return 0;
+    DWORD dwCounter = 0;
+    const DWORD* pTable = static_cast<const DWORD*>(MapViewOfFile(hMapping, FILE_MAP_READ, 0, 0, TABLE_SIZE));
+    if (pTable != NULL)
+    {
+        dwCounter = pTable[(1 * 40 + 2 * 4) / 4];
+        UnmapViewOfFile(pTable);
+    }
+    CloseHandle(hMapping);
+    return dwCounter;
+}
 
 // The receiver under test: the one built beside the tests, or the one that
 // TICKWARD_RECEIVER names (the consumer test builds it from the installed SDK).
@@ -60,6 +78,13 @@ protected:
         CloseHandle(hStop);
         return WaitForFileText(m_strLog, "receiver: stopped", 40000).find("receiver: stopped") != std::string::npos;
     }
+    HANDLE StartServing()
+    {
+        HANDLE hReceiver = StartProcess(Quoted(m_strApp) + " --type 1 --index 2");
+        EXPECT_NE(std::string::npos, WaitForFileText(m_strLog, "serving device type 1, index 2").find("serving"));
+        Sleep(1000);    // its first round drains the empty mailbox and arms the notification
+        return hReceiver;
+    }
     DWORD Deliver(const char* pszDevices = "010102")
     {
         CDebuggeeRun run = RunTickward(Quoted(m_strApp) + ";" + pszDevices + JOB_FIELDS);
@@ -71,11 +96,8 @@ protected:
 
 TEST_F(ReceiverTest, RunningReceiverGetsTheJobThroughTheMailboxWithEveryField)
 {
-    HANDLE hReceiver = StartProcess(Quoted(m_strApp) + " --type 1 --index 2");
+    HANDLE hReceiver = StartServing();
     ASSERT_TRUE(hReceiver != NULL);
-    ASSERT_NE(std::string::npos, WaitForFileText(m_strLog, "serving device type 1, index 2").find("serving"));
-    Sleep(1000);    // its first round drains the empty mailbox and arms the notification
-
     EXPECT_EQ(0u, Deliver());
     const std::string strLog = WaitForFileText(m_strLog, "job from", 10000);
     EXPECT_NE(std::string::npos, strLog.find(std::string("job from mailbox: ") + PRINTED_FIELDS + "\r\n")) << strLog;
@@ -124,4 +146,42 @@ TEST_F(ReceiverTest, ReceiverStartedWithAJobServesThatJobsDevice)
     strLog = ReadFileText(m_strLog);
     EXPECT_EQ(1u, CountOf(strLog, "serving device")) << strLog;
     EXPECT_EQ(2u, CountOf(strLog, "\njob from")) << strLog;
+}
+
+// A person closes the application while a job arrives: the run that saw it
+// alive has posted before the heartbeat ends, and the stop hands that job over.
+TEST_F(ReceiverTest, StopWhileARunTestsTheHeartbeatHandsItsJobOver)
+{
+    HANDLE hReceiver = StartServing();
+    ASSERT_TRUE(hReceiver != NULL);
+    CloseHandle(hReceiver);
+    ASSERT_TRUE(WaitUntil([] { return ReadCounter() > 5; }, 5000));
+    HANDLE hRun = StartProcess(TickwardCommand(Quoted(m_strApp) + ";010102" + JOB_FIELDS));
+    ASSERT_TRUE(hRun != NULL);
+    // The run sets the table to 0 just before its first reading.
+    ASSERT_TRUE(WaitUntil([] { return ReadCounter() < 3; }, 10000, 1));
+    EXPECT_TRUE(StopReceiver());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hRun, 30000));
+    DWORD dwExitCode = 99;
+    GetExitCodeProcess(hRun, &dwExitCode);
+    CloseHandle(hRun);
+    EXPECT_EQ(0u, dwExitCode);
+    const std::string strLog = ReadFileText(m_strLog);
+    EXPECT_EQ(1u, CountOf(strLog, std::string("\njob from mailbox: ") + PRINTED_FIELDS)) << strLog;
+    EXPECT_EQ(1u, CountOf(strLog, "serving device")) << strLog;
+    EXPECT_EQ(0u, ReadAllSlots().size());
+}
+
+// Started with a job whose copy never reached the mailbox, the receiver
+// still takes the same job when it comes later (tomorrow's recording).
+TEST_F(ReceiverTest, StartJobIsForgottenOnceTheFirstDrainIsOver)
+{
+    HANDLE hReceiver = StartProcess(Quoted(m_strApp) + " 010102" + JOB_FIELDS);
+    ASSERT_TRUE(hReceiver != NULL);
+    CloseHandle(hReceiver);
+    ASSERT_NE(std::string::npos, WaitForFileText(m_strLog, "job from command line").find("job from"));
+    Sleep(1000);    // its first round drains the empty mailbox
+    EXPECT_EQ(0u, Deliver());
+    const std::string strLog = WaitForFileText(m_strLog, "job from mailbox", 10000);
+    EXPECT_EQ(1u, CountOf(strLog, std::string("\njob from mailbox: ") + PRINTED_FIELDS)) << strLog;
 }

@@ -3,7 +3,38 @@
 // after its own executable ("<exe path>.log") and ends. A copy of it under
 // another name records into its own file, so a test can tell which program
 // the system started, and how often.
+//
+// With TICKWARD_RECORDER_BEAT=MS in its environment (Tickward passes its own
+// on) it is an application that starts slowly: after MS milliseconds it
+// keeps the heartbeat of its job's device growing, as a real one does once
+// started, and it runs until the named event "TickwardRecorderStop" is set
+// (at most a minute).
 #include <windows.h>
+
+#include <stdlib.h>
+
+#include "afx/CWinApp.h"
+#include "cmdline/CCmdLineParams.h"
+#include "cmdline/ParseCmdLine.h"
+#include "instance/CHeartbeat.h"
+#include "instance/HeartbeatTable.h"
+
+namespace
+{
+const DWORD LONGEST_RUN = 60000;
+
+void BeatAfter(DWORD dwDelay, LPCSTR pszJob)
+{
+    HANDLE hStop = CreateEventA(NULL, TRUE, FALSE, "TickwardRecorderStop");
+    CCmdLineParams params;
+    CHeartbeat heartbeat;
+    if (WaitForSingleObject(hStop, dwDelay) == WAIT_TIMEOUT && ParseCmdLine(pszJob, &params, FALSE, TRUE)
+        && heartbeat.Start(HeartbeatTable::GetCategory(params.GetDeviceType(0)), params.GetDeviceIndex(0)))
+        WaitForSingleObject(hStop, dwDelay < LONGEST_RUN ? LONGEST_RUN - dwDelay : 0);
+    heartbeat.Stop();
+    CloseHandle(hStop);
+}
+}
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
@@ -19,5 +50,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     WriteFile(hFile, pszLine, lstrlenA(pszLine), &dwWritten, NULL);
     WriteFile(hFile, "\n", 1, &dwWritten, NULL);
     CloseHandle(hFile);
+
+    char szDelay[16] = { 0 };
+    if (GetEnvironmentVariableA("TICKWARD_RECORDER_BEAT", szDelay, sizeof(szDelay)) > 0)
+    {
+        char szLine[2048];
+        lstrcpynA(szLine, pszLine, sizeof(szLine));
+        BeatAfter(strtoul(szDelay, NULL, 10), AfxGetCmdTail(szLine));
+    }
     return 0;
 }

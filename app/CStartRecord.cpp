@@ -1,0 +1,103 @@
+// CStartRecord.cpp - the receiving application that a run has just started.
+#include "app/CStartRecord.h"
+
+namespace
+{
+const char STARTING_KEY[] = "SOFTWARE\\Tickward\\Starting";
+const ULONGLONG TICKS_PER_MS = 10000;   // FILETIME counts 100 ns
+
+typedef BOOL(WINAPI* PFN_GETPROCESSTIMES)(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME, LPFILETIME);
+
+// The older Windows family keeps no creation time of a process: there the
+// record holds the time it was written, and a process is known by its id.
+PFN_GETPROCESSTIMES GetProcessTimesFunction()
+{
+    return reinterpret_cast<PFN_GETPROCESSTIMES>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetProcessTimes")));
+}
+
+ULONGLONG ToTicks(const FILETIME& time)
+{
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+}
+
+CStartRecord::CStartRecord(int nCategory, int nIndex)
+{
+    m_strName.Format("%d.%d", nCategory, nIndex);
+}
+
+CStartRecord::~CStartRecord()
+{
+}
+
+BOOL CStartRecord::Write(DWORD dwProcessId)
+{
+    SRecord record;
+    record.dwProcessId = dwProcessId;
+    HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, dwProcessId);
+    if (hProcess == NULL || !GetCreationTime(hProcess, record.created))
+        ::GetSystemTimeAsFileTime(&record.created);
+    if (hProcess != NULL)
+        ::CloseHandle(hProcess);
+    HKEY hKey = NULL;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, STARTING_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, NULL,
+                          &hKey, NULL) != ERROR_SUCCESS)
+        return FALSE;
+    const LONG lResult = ::RegSetValueExA(hKey, m_strName, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&record),
+                                          sizeof(record));
+    ::RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS;
+}
+
+BOOL CStartRecord::IsStarting(DWORD dwWindow, DWORD& dwLeft) const
+{
+    dwLeft = 0;
+    SRecord record;
+    if (!Read(record) || !IsSameProcessRunning(record))
+        return FALSE;
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    // A clock set back makes the start look later than now: still starting.
+    const ULONGLONG nAge = ToTicks(now) > ToTicks(record.created) ? ToTicks(now) - ToTicks(record.created) : 0;
+    const ULONGLONG nWindow = static_cast<ULONGLONG>(dwWindow) * TICKS_PER_MS;
+    if (nAge >= nWindow)
+        return FALSE;
+    dwLeft = static_cast<DWORD>((nWindow - nAge + TICKS_PER_MS - 1) / TICKS_PER_MS);
+    return TRUE;
+}
+
+BOOL CStartRecord::GetCreationTime(HANDLE hProcess, FILETIME& created)
+{
+    const PFN_GETPROCESSTIMES pfnGetProcessTimes = GetProcessTimesFunction();
+    FILETIME exited, kernel, user;
+    return pfnGetProcessTimes != NULL && pfnGetProcessTimes(hProcess, &created, &exited, &kernel, &user);
+}
+
+BOOL CStartRecord::Read(SRecord& record) const
+{
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, STARTING_KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return FALSE;
+    DWORD dwType = REG_NONE;
+    DWORD dwSize = sizeof(record);
+    const LONG lResult =
+        ::RegQueryValueExA(hKey, m_strName, NULL, &dwType, reinterpret_cast<BYTE*>(&record), &dwSize);
+    ::RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS && dwType == REG_BINARY && dwSize == sizeof(record);
+}
+
+// The id alone is not enough: an id is given again once its process has
+// ended, so the process must also have the recorded creation time.
+BOOL CStartRecord::IsSameProcessRunning(const SRecord& record)
+{
+    HANDLE hProcess = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, record.dwProcessId);
+    if (hProcess == NULL)
+        return FALSE;
+    BOOL bSame = ::WaitForSingleObject(hProcess, 0) == WAIT_TIMEOUT;
+    FILETIME created;
+    if (bSame && GetCreationTime(hProcess, created))
+        bSame = ToTicks(created) == ToTicks(record.created);
+    ::CloseHandle(hProcess);
+    return bSame;
+}
