@@ -70,6 +70,7 @@ kernel32.dll GetModuleHandleW    98/ME: a wide-text stub that fails (the C runti
 kernel32.dll GetProcAddress
 kernel32.dll GetStartupInfoA
 kernel32.dll GetSystemDirectoryA
+kernel32.dll GetSystemTimeAsFileTime
 kernel32.dll GetTempFileNameA
 kernel32.dll GetTempPathA
 kernel32.dll GetThreadPriority
@@ -84,6 +85,7 @@ kernel32.dll MoveFileExA    98/ME: fails there (the journal is then not rotated)
 kernel32.dll MultiByteToWideChar
 kernel32.dll OpenEventA
 kernel32.dll OpenFileMappingA
+kernel32.dll OpenProcess
 kernel32.dll OutputDebugStringA
 kernel32.dll PulseEvent
 kernel32.dll ReadFile

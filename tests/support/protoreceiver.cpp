@@ -7,7 +7,9 @@
 // without it, the release a write of 0; it knows nothing of Tickward's guard
 // mutex. It takes each slot meant for its device by marking it "xxx", hands
 // the job over, pauses, and deletes the consumed slots when its drain ends;
-// a registry change notification wakes it.
+// a registry change notification wakes it. Its stop takes Tickward's
+// delivery mutex, whose name the contract gives, to end its heartbeat and
+// take its last jobs. A job on its command line is left to the mailbox copy.
 //
 //   protoreceiver [--type N] [--index N] [--pause MS]   run until stopped
 //   protoreceiver --stop [--type N] [--index N]         ask it to stop
@@ -16,7 +18,7 @@
 // "job from mailbox:" with the job's File="...", "stopped"), to standard
 // output and to "<exe path>.log", and its stop event has the example
 // receiver's name, so that a test runs and stops either program the same
-// way. Nothing starts it with a job on its command line.
+// way.
 #include <windows.h>
 
 #include <stdio.h>
@@ -30,6 +32,7 @@
 #include "instance/HeartbeatTable.h"
 #include "receiver/ReceiverStop.h"
 #include "tests/support/MailboxSupport.h"
+#include "tests/support/TableNames.h"
 
 namespace
 {
@@ -43,6 +46,7 @@ const char CONSUMED[] = "xxx";
 const int SLOT_COUNT = 20;
 const DWORD TEXT_SIZE = 520;
 const DWORD REARM_PAUSE = 100;
+const DWORD DELIVERY_WAIT = 30000;
 
 struct SReader
 {
@@ -176,7 +180,7 @@ void DeleteConsumed(const SReader& reader)
     WriteLock(reader.hKey, LOCK_FREE);
 }
 
-void HandOver(const SReader& reader, const CString& strJob)
+void HandOver(const SReader& reader, const CString& strJob, DWORD dwPause)
 {
     CCmdLineParams params;
     if (ParseCmdLine(strJob, &params, FALSE, FALSE))
@@ -188,7 +192,7 @@ void HandOver(const SReader& reader, const CString& strJob)
                        static_cast<LPCSTR>(params.m_strFile));
         Print(reader, strLine);
     }
-    Sleep(reader.dwPause);
+    Sleep(dwPause);
 }
 
 BOOL IsStopped(const SReader& reader)
@@ -200,7 +204,7 @@ void Drain(const SReader& reader)
 {
     CString strJob;
     while (!IsStopped(reader) && TakeJob(reader, strJob))
-        HandOver(reader, strJob);
+        HandOver(reader, strJob, reader.dwPause);
     DeleteConsumed(reader);
 }
 
@@ -223,6 +227,27 @@ void Serve(const SReader& reader, HANDLE hChange)
     }
 }
 
+// The stop the protocol allows: while the delivery mutex is held, no
+// Tickward run is between its heartbeat test and its post. So the heartbeat
+// ends and this device's last jobs are taken under it, and handed over after.
+void StopServing(const SReader& reader, CHeartbeat& heartbeat)
+{
+    HANDLE hDelivery = CreateMutexA(NULL, FALSE, DELIVERY_MUTEX);
+    const DWORD dwWait = hDelivery != NULL ? WaitForSingleObject(hDelivery, DELIVERY_WAIT) : WAIT_FAILED;
+    heartbeat.Stop();
+    CString astrJobs[SLOT_COUNT];
+    int nJobs = 0;
+    while (nJobs < SLOT_COUNT && TakeJob(reader, astrJobs[nJobs]))
+        ++nJobs;
+    if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED)
+        ReleaseMutex(hDelivery);
+    if (hDelivery != NULL)
+        CloseHandle(hDelivery);
+    for (int i = 0; i < nJobs; ++i)
+        HandOver(reader, astrJobs[i], 0);
+    DeleteConsumed(reader);
+}
+
 int ServeWithHeartbeat(const SReader& reader, HANDLE hChange)
 {
     CHeartbeat heartbeat;
@@ -235,7 +260,7 @@ int ServeWithHeartbeat(const SReader& reader, HANDLE hChange)
     strServing.Format("protoreceiver: serving device type %d, index %d", reader.nType, reader.nIndex);
     Print(reader, strServing);
     Serve(reader, hChange);
-    heartbeat.Stop();
+    StopServing(reader, heartbeat);
     Print(reader, "protoreceiver: stopped");
     return 0;
 }

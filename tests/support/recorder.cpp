@@ -8,11 +8,15 @@
 // on) it is an application that starts slowly: after MS milliseconds it
 // keeps the heartbeat of its job's device growing, as a real one does once
 // started, and it runs until the named event "TickwardRecorderStop" is set
-// (at most a minute).
+// (at most a minute). With TICKWARD_RECORDER_THEN=COMMAND as well, it runs
+// COMMAND followed by its own command tail after those MS milliseconds
+// instead, a real receiving application, and ends with it: the storm's
+// receiver, slow to start.
 #include <windows.h>
 
 #include <stdlib.h>
 
+#include "afx/CString.h"
 #include "afx/CWinApp.h"
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ParseCmdLine.h"
@@ -23,15 +27,42 @@ namespace
 {
 const DWORD LONGEST_RUN = 60000;
 
-void BeatAfter(DWORD dwDelay, LPCSTR pszJob)
+void Beat(HANDLE hStop, DWORD dwFor, LPCSTR pszJob)
 {
-    HANDLE hStop = CreateEventA(NULL, TRUE, FALSE, "TickwardRecorderStop");
     CCmdLineParams params;
     CHeartbeat heartbeat;
-    if (WaitForSingleObject(hStop, dwDelay) == WAIT_TIMEOUT && ParseCmdLine(pszJob, &params, FALSE, TRUE)
+    if (ParseCmdLine(pszJob, &params, FALSE, TRUE)
         && heartbeat.Start(HeartbeatTable::GetCategory(params.GetDeviceType(0)), params.GetDeviceIndex(0)))
-        WaitForSingleObject(hStop, dwDelay < LONGEST_RUN ? LONGEST_RUN - dwDelay : 0);
+        WaitForSingleObject(hStop, dwFor);
     heartbeat.Stop();
+}
+
+void RunToItsEnd(LPCSTR pszCommand, LPCSTR pszJob)
+{
+    CString strCommandLine = CString(pszCommand) + " " + pszJob;
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(NULL, strCommandLine.GetBuffer(strCommandLine.GetLength()), NULL, NULL, FALSE, 0, NULL,
+                        NULL, &startup, &process))
+        return;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+void StartSlowly(DWORD dwDelay, LPCSTR pszJob)
+{
+    HANDLE hStop = CreateEventA(NULL, TRUE, FALSE, "TickwardRecorderStop");
+    char szThen[2048] = { 0 };
+    if (WaitForSingleObject(hStop, dwDelay) == WAIT_TIMEOUT)
+    {
+        if (GetEnvironmentVariableA("TICKWARD_RECORDER_THEN", szThen, sizeof(szThen)) > 0)
+            RunToItsEnd(szThen, pszJob);
+        else
+            Beat(hStop, dwDelay < LONGEST_RUN ? LONGEST_RUN - dwDelay : 0, pszJob);
+    }
     CloseHandle(hStop);
 }
 }
@@ -56,7 +87,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     {
         char szLine[2048];
         lstrcpynA(szLine, pszLine, sizeof(szLine));
-        BeatAfter(strtoul(szDelay, NULL, 10), AfxGetCmdTail(szLine));
+        StartSlowly(strtoul(szDelay, NULL, 10), AfxGetCmdTail(szLine));
     }
     return 0;
 }
