@@ -317,6 +317,7 @@ int main(int argc, char* argv[])
     reader.hStop = CreateEventA(NULL, TRUE, FALSE, strStopEvent);
     if (reader.hStop == NULL)
         return 1;
+    ResetEvent(reader.hStop);   // a stop meant for the copy before this one
     g_hStop = reader.hStop;
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
     const int nResult = Run(reader);
