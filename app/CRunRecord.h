@@ -26,9 +26,6 @@ public:
     void Write(int nExitCode);
 
 private:
-    // strField with its control characters, "|" and "%" escaped.
-    static CString Escape(const CString& strField);
-
     CString m_strAsked;
     CString m_strFacts;
     BOOL m_bWritten;

@@ -15,3 +15,8 @@ BOOL CRunJournal::Append(const CString& /*strEntry*/)
 {
     return TRUE;
 }
+
+CString CRunJournal::Escape(const CString& strField)
+{
+    return strField;
+}

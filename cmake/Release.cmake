@@ -29,6 +29,7 @@ string(REPLACE "." "," TW_RC_VERSION_COMMAS ${TW_RC_VERSION})
 # shipped programs is the global property TICKWARD_PROGRAMS.
 function(tickward_program TARGET DESCRIPTION)
     target_link_options(${TARGET} PRIVATE -s)
+    target_compile_definitions(${TARGET} PRIVATE TICKWARD_VERSION="${PROJECT_VERSION}")
     set(TW_RC_NAME ${TARGET})
     set(TW_RC_FILE ${TARGET}.exe)
     set(TW_RC_DESCRIPTION ${DESCRIPTION})

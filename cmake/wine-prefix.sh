@@ -15,6 +15,12 @@ server=$(dirname "$WINELOADER")/wineserver
 
 case "$1" in
 start)
+    # A build tree whose Wine this machine cannot run (the i686 tree without
+    # 32-bit Wine) fails here, at once and plainly, not test by test.
+    if ! "$WINELOADER" --version >/dev/null 2>&1; then
+        echo "wine: this machine cannot run $WINELOADER (32-bit Wine needs a kernel that runs 32-bit programs and wine32:i386); test the x86_64 build: ctest --preset x86_64"
+        exit 1
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "wine: making the prefix $WINEPREFIX"
         "$WINELOADER" wineboot --init </dev/null >/dev/null 2>&1 || true

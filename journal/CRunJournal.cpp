@@ -140,3 +140,28 @@ BOOL CRunJournal::Report(const CString& strPath, DWORD dwError)
     LogDebug("Tickward: journal not written: %s (error %lu)", static_cast<LPCSTR>(strPath), dwError);
     return FALSE;
 }
+
+// A command may put anything into a file name or a device list: a line
+// break would split the run's line, and a "|" could forge a field such as
+// " | exit 0". Such bytes, and the escape character itself, become "%" and
+// two hexadecimal digits; everything else, backslashes of paths included,
+// stays as it is.
+CString CRunJournal::Escape(const CString& strField)
+{
+    CString strEscaped;
+    for (int i = 0; i < strField.GetLength(); ++i)
+    {
+        const unsigned char ch = static_cast<unsigned char>(strField[i]);
+        if (ch < 0x20 || ch == 0x7F || ch == '|' || ch == '%')
+        {
+            CString strCode;
+            strCode.Format("%%%02X", ch);
+            strEscaped += strCode;
+        }
+        else
+        {
+            strEscaped += static_cast<char>(ch);
+        }
+    }
+    return strEscaped;
+}

@@ -40,6 +40,12 @@ public:
     // then says why. Nothing else of the run depends on it.
     BOOL Append(const CString& strEntry);
 
+    // strField with its control characters, "|" and "%" written as "%" and
+    // two hexadecimal digits, so that a text from a command (a file name, a
+    // device list) can neither break a line nor forge a field. twstatus
+    // shows slot texts the same way.
+    static CString Escape(const CString& strField);
+
 // Implementation
 private:
     // ERROR_SUCCESS, or why the line is not in the journal.

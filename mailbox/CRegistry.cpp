@@ -10,8 +10,12 @@ namespace
 // no command of ours.
 const DWORD READ_BUFFER_SIZE = MailboxLayout::TEXT_LIMIT;
 
-const int LOCK_POLLS = 20;
-const DWORD LOCK_POLL_PAUSE = 100;
+// About 2 s in all before a held lock is overridden, polled finely: the
+// writer's own "Lock" write wakes a reader's change notification, so a
+// reader often finds the lock held for the few milliseconds of the writer's
+// scan, and a coarse poll would keep every job from it that much longer.
+const int LOCK_POLLS = 200;
+const DWORD LOCK_POLL_PAUSE = 10;
 // A test and set takes milliseconds; a guard not had by then belongs to a
 // process that hangs, and the lock is then tried without it, as before.
 const DWORD LOCK_GUARD_WAIT = 1000;

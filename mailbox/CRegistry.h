@@ -31,8 +31,8 @@ public:
 
     BOOL DeleteValue(LPCSTR pszKey, LPCSTR pszName);
 
-    // The advisory mailbox lock. LockKey waits about 2 s for a held lock and
-    // then gives up (FALSE) without taking it; its test of the lock and the
+    // The advisory mailbox lock. LockKey polls a held lock every 10 ms for
+    // about 2 s and then gives up (FALSE) without taking it; its test of the lock and the
     // taking are one step for every user of this class (see
     // MailboxLayout::LOCK_GUARD_MUTEX). UnlockKey always frees it and
     // tells whether it had been held.

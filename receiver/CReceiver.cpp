@@ -17,14 +17,40 @@ const DWORD READER_STOP_TIMEOUT = 60000;
 
 CReceiver* CReceiver::s_pReceiver = NULL;
 
-CReceiver::CReceiver(int nDeviceType, int nDeviceIndex, DWORD dwJobPause)
+CReceiver::CReceiver(int nDeviceType, int nDeviceIndex, DWORD dwJobPause, LPCSTR pszLog)
     : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex),
       m_evStop(FALSE, TRUE, ReceiverStop::GetEventName(nDeviceType, nDeviceIndex))
 {
     m_reader.m_dwCommandPause = dwJobPause;
-    char szPath[MAX_PATH] = { 0 };
-    GetModuleFileNameA(NULL, szPath, MAX_PATH - 1);
-    m_strLogPath = CString(szPath) + ".log";
+    m_strLogPath = pszLog != NULL ? CString(pszLog) : GetDefaultLogPath(nDeviceType, nDeviceIndex);
+}
+
+CString CReceiver::GetDefaultLogPath(int nDeviceType, int nDeviceIndex)
+{
+    typedef HRESULT(WINAPI * PFN_SHGETFOLDERPATHA)(HWND, int, HANDLE, DWORD, LPSTR);
+    const int CSIDL_LOCAL_APPDATA_ID = 0x001c;
+    char szFolder[MAX_PATH] = { 0 };
+    // Windows before Vista has no LOCALAPPDATA variable; its shell knows the folder.
+    HMODULE hShell = LoadLibraryA("shell32.dll");
+    PFN_SHGETFOLDERPATHA pfnGetFolderPath = hShell == NULL ? NULL : reinterpret_cast<PFN_SHGETFOLDERPATHA>(
+        reinterpret_cast<void*>(GetProcAddress(hShell, "SHGetFolderPathA")));
+    const DWORD dwLength = GetEnvironmentVariableA("LOCALAPPDATA", szFolder, MAX_PATH);
+    const BOOL bFound = (dwLength > 0 && dwLength < MAX_PATH)
+                        || (pfnGetFolderPath != NULL
+                            && SUCCEEDED(pfnGetFolderPath(NULL, CSIDL_LOCAL_APPDATA_ID, NULL, 0, szFolder)));
+    if (hShell != NULL)
+        FreeLibrary(hShell);
+    CString strPath;
+    if (bFound)
+    {
+        strPath = CString(szFolder) + "\\Tickward";
+        CreateDirectoryA(strPath, NULL);
+        CString strName;
+        strName.Format("\\receiver-%d-%d.log", nDeviceType, nDeviceIndex);
+        return strPath + strName;
+    }
+    GetModuleFileNameA(NULL, szFolder, MAX_PATH - 1);
+    return CString(szFolder) + ".log";
 }
 
 CReceiver::~CReceiver()

@@ -13,8 +13,10 @@
 class CReceiver
 {
 public:
-    // dwJobPause: the reader's pause after each job, in ms.
-    CReceiver(int nDeviceType, int nDeviceIndex, DWORD dwJobPause = CCmdLineProcess::COMMAND_PAUSE);
+    // dwJobPause: the reader's pause after each job, in ms; pszLog: the job
+    // log, NULL for GetDefaultLogPath.
+    CReceiver(int nDeviceType, int nDeviceIndex, DWORD dwJobPause = CCmdLineProcess::COMMAND_PAUSE,
+              LPCSTR pszLog = NULL);
     virtual ~CReceiver();
 
     // Handles pszJob (a job in mailbox form, may be empty), then serves the
@@ -24,6 +26,12 @@ public:
 
     // Asks the receiver of this device, running in another process, to stop.
     static BOOL SignalStop(int nDeviceType, int nDeviceIndex);
+
+    // "Tickward\receiver-<type>-<index>.log" in the user's local application
+    // data folder, beside Tickward's journal (the folder is made when
+    // missing): a standard user cannot write beside a program under Program
+    // Files. "<program path>.log" where there is no such folder.
+    static CString GetDefaultLogPath(int nDeviceType, int nDeviceIndex);
 
 private:
     static void OnMailboxJob(CCmdLineParams* pParams);

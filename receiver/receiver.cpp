@@ -3,13 +3,15 @@
 // shared table, runs the mailbox reader on a worker thread, and handles the
 // recording jobs that reach it, from its own command line (when Tickward
 // started it) and through the mailbox. Here "handling" a job means printing
-// all its fields, to standard output and to "<exe path>.log".
+// all its fields, to standard output and to its job log (CReceiver::
+// GetDefaultLogPath, or the file --log names).
 //
 //   receiver [--type N] [--index N]        run until stopped (Ctrl+C or --stop)
 //   receiver --stop [--type N] [--index N] ask the running receiver to stop
 //   receiver <job in mailbox form>         as Tickward starts it
 //   receiver --pause MS ...                the pause after each job, for tests
 //                                          (a real application pauses 10 s)
+//   receiver --log FILE ...                the job log (tests and the benchmark)
 //
 // The device is the one given with --type and --index; else, when started
 // with a job, the job's device (Tickward starts it without options); else
@@ -20,6 +22,7 @@
 
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ParseCmdLine.h"
+#include "tools/ProgramOptions.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -36,6 +39,17 @@ BOOL WINAPI OnConsoleCtrl(DWORD /*dwCtrlType*/)
     return TRUE;
 }
 
+const char USAGE[] =
+    "usage: receiver [--type N] [--index N] [--pause MS] [--log FILE] [<job>]\n"
+    "       receiver --stop [--type N] [--index N]\n"
+    "The example receiving application: it keeps the heartbeat of one device, takes\n"
+    "that device's recording jobs from Tickward's mailbox and prints them, until it is\n"
+    "stopped (Ctrl+C, or receiver --stop). The device is --type and --index, else the\n"
+    "job's (Tickward starts it with the job), else type 1, index 2. --pause: the pause\n"
+    "after each job (10000 ms); --log: the job log (Tickward\\receiver-<type>-<index>.log\n"
+    "in the local application data folder).\n"
+    "Example: receiver --type 1 --index 2\n";
+
 const int NOT_GIVEN = -1;
 const int DEFAULT_TYPE = 1;
 const int DEFAULT_INDEX = 2;
@@ -46,9 +60,22 @@ struct SOptions
     int nIndex;
     DWORD dwJobPause;
     BOOL bStop;
+    CString strLog;     // empty: the default
 };
 
-// Reads "--type N", "--index N", "--pause MS" and "--stop" from the front of
+// A path option's value: quoted, or up to the next blank.
+LPCSTR ReadPath(LPCSTR psz, CString& strPath)
+{
+    strPath.Empty();
+    const char chEnd = *psz == '"' ? '"' : ' ';
+    if (chEnd == '"')
+        ++psz;
+    for (; *psz != '\0' && *psz != chEnd && (chEnd == '"' || *psz != '\t'); ++psz)
+        strPath += *psz;
+    return *psz == '"' ? psz + 1 : psz;
+}
+
+// Reads "--type N", "--index N", "--pause MS", "--log FILE" and "--stop" from the front of
 // the command tail; whatever follows them is a job.
 LPCSTR ReadOptions(LPCSTR pszTail, SOptions& options)
 {
@@ -72,6 +99,10 @@ LPCSTR ReadOptions(LPCSTR pszTail, SOptions& options)
         else if (strncmp(pszTail, "--pause ", 8) == 0)
         {
             options.dwJobPause = strtoul(pszTail + 8, const_cast<char**>(&pszTail), 0);
+        }
+        else if (strncmp(pszTail, "--log ", 6) == 0)
+        {
+            pszTail = ReadPath(pszTail + 6, options.strLog);
         }
         else
         {
@@ -102,16 +133,22 @@ void ChooseDevice(LPCSTR pszJob, SOptions& options)
 
 int main()
 {
-    SOptions options = { NOT_GIVEN, NOT_GIVEN, CCmdLineProcess::COMMAND_PAUSE, FALSE };
+    SOptions options = { NOT_GIVEN, NOT_GIVEN, CCmdLineProcess::COMMAND_PAUSE, FALSE, CString() };
     char szCommandLine[4096];
     lstrcpynA(szCommandLine, GetCommandLineA(), sizeof(szCommandLine));
-    LPCSTR pszJob = ReadOptions(AfxGetCmdTail(szCommandLine), options);
+    LPCSTR pszTail = AfxGetCmdTail(szCommandLine);
+    CString strWord(pszTail);
+    strWord.TrimRight();
+    if (ProgramOptions::Answer(strWord, "receiver", USAGE))
+        return 0;
+    LPCSTR pszJob = ReadOptions(pszTail, options);
     ChooseDevice(pszJob, options);
 
     if (options.bStop)
         return CReceiver::SignalStop(options.nType, options.nIndex) ? 0 : 1;
 
-    CReceiver receiver(options.nType, options.nIndex, options.dwJobPause);
+    CReceiver receiver(options.nType, options.nIndex, options.dwJobPause,
+                       options.strLog.IsEmpty() ? NULL : static_cast<LPCSTR>(options.strLog));
     g_pReceiver = &receiver;
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
     const int nResult = receiver.Run(pszJob);

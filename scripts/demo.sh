@@ -58,6 +58,9 @@ debug_lines() {
 appdata=$("$wine" cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')
 journal=$("$wine" winepath -u "$appdata\\Tickward\\journal.log" 2>/dev/null)
 journal_before=$(cat "$journal" 2>/dev/null | wc -l)
+# The receiver keeps its job log beside the journal, named after its device.
+receiver_log=$("$wine" winepath -u "$appdata\\Tickward\\receiver-1-2.log" 2>/dev/null)
+rm -f "$receiver_log"
 
 "$wine" reg delete "$key" /f >/dev/null 2>&1 || true
 mailbox "before"
@@ -88,8 +91,8 @@ debug_lines evening-news.ts
 echo "-- debugger output of the second delivery (a delivery that succeeds writes nothing):"
 debug_lines late-movie.ts
 echo
-echo "-- jobs the receiver handled (its log):"
-tr -d '\r' < "$work/TV App/tvapp.exe.log" | sed 's/^/   /'
+printf '%s\n' "-- jobs the receiver handled (its log, $appdata\\Tickward\\receiver-1-2.log):"
+tr -d '\r' < "$receiver_log" | sed 's/^/   /'
 echo
 printf '%s\n' "-- the journal lines of these runs ($appdata\\Tickward\\journal.log):"
 tail -n +"$((journal_before + 1))" "$journal" | tr -d '\r' | sed 's/^/   /'

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <string.h>
 
 #include <map>
@@ -42,6 +43,29 @@ std::string Between(const std::string& strLine, const std::string& strBefore, co
     const size_t nFrom = nStart + strBefore.size();
     const size_t nEnd = strLine.find(strAfter, nFrom);
     return nEnd == std::string::npos ? "" : strLine.substr(nFrom, nEnd - nFrom);
+}
+
+// The local time a line begins with ("YYYY-MM-DD HH:MM:SS.mmm"), read field
+// by field; 0 when it has no such stamp.
+ULONGLONG StampOf(const std::string& strLine)
+{
+    SYSTEMTIME time;
+    ZeroMemory(&time, sizeof(time));
+    FILETIME stamp = { 0, 0 };
+    if (sscanf(strLine.c_str(), "%4hu-%2hu-%2hu %2hu:%2hu:%2hu.%3hu", &time.wYear, &time.wMonth, &time.wDay,
+               &time.wHour, &time.wMinute, &time.wSecond, &time.wMilliseconds) != 7
+        || !SystemTimeToFileTime(&time, &stamp))
+        return 0;
+    return (static_cast<ULONGLONG>(stamp.dwHighDateTime) << 32) | stamp.dwLowDateTime;
+}
+
+ULONGLONG LocalNow()
+{
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    FILETIME now;
+    SystemTimeToFileTime(&time, &now);
+    return (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
 class JournalTest : public ::testing::Test
@@ -208,10 +232,15 @@ TEST_F(JournalTest, DeliveryOutcomesAreNamedWithTheirExitCode)
         DeleteFileA(m_appData.JournalPath().c_str());
         std::unique_ptr<CHeartbeatRun> heartbeat(c.bAlive ? new CHeartbeatRun(1, 2) : NULL);
         CDebuggeeRun run;
+        const ULONGLONG nBefore = LocalNow() / 10000 * 10000;    // the stamp has milliseconds
         ASSERT_TRUE(run.Run(TickwardCommand(c.strJob)));
+        const ULONGLONG nAfter = LocalNow();
         heartbeat.reset();
         const std::vector<std::string> lines = Lines(ReadFileText(m_appData.JournalPath()));
         ASSERT_EQ(1u, lines.size());
+        // Written during the run, in the local time of its clock.
+        EXPECT_LE(nBefore, StampOf(lines[0])) << lines[0];
+        EXPECT_GE(nAfter, StampOf(lines[0])) << lines[0];
         const size_t nFacts = lines[0].find(" | ");
         ASSERT_NE(std::string::npos, nFacts) << lines[0];
         EXPECT_EQ(c.pszEnd, lines[0].substr(nFacts)) << lines[0];

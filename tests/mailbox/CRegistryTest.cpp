@@ -49,13 +49,15 @@ protected:
 class CCountingRegistry : public CRegistry
 {
 public:
-    CCountingRegistry() : m_nPauses(0), m_nFreeAfter(-1) {}
+    CCountingRegistry() : m_nPauses(0), m_nFreeAfter(-1), m_dwPause(0) {}
     int m_nPauses;
     int m_nFreeAfter;   // frees the lock after this many pauses; -1: never
+    DWORD m_dwPause;    // the last pause asked for
 
 protected:
-    void PollPause(DWORD /*dwMilliseconds*/) override
+    void PollPause(DWORD dwMilliseconds) override
     {
+        m_dwPause = dwMilliseconds;
         ++m_nPauses;
         if (m_nPauses == m_nFreeAfter)
             WriteDword(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", 0);
@@ -211,12 +213,13 @@ TEST_F(CRegistryTest, LockKeyCreatesTheKeyAndTakesAFreeLock)
     EXPECT_EQ(1u, LockValue());
 }
 
-TEST_F(CRegistryTest, LockKeyGivesUpAfterTwentyPollsOfAHeldLock)
+TEST_F(CRegistryTest, LockKeyGivesUpAfterTwoSecondsOfPollsOfAHeldLock)
 {
     ASSERT_TRUE(m_registry.WriteDword(HKEY_CURRENT_USER, MAILBOX_KEY, "Lock", 1));
     CCountingRegistry registry;
     EXPECT_FALSE(registry.LockKey(MAILBOX_KEY, TRUE));
-    EXPECT_EQ(20, registry.m_nPauses);
+    EXPECT_EQ(200, registry.m_nPauses);
+    EXPECT_EQ(10u, registry.m_dwPause);
     EXPECT_EQ(1u, LockValue());
 }
 

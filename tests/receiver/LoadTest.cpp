@@ -147,7 +147,7 @@ protected:
         // A receiver started again logs into the same file: its own line is
         // the next one.
         const size_t nServing = CountOf(ReceiverLog(), SERVING) + 1;
-        m_hReceiver = StartProcess(Quoted(m_strReceiver) + szPause);
+        m_hReceiver = StartProcess(Quoted(m_strReceiver) + szPause + LogOption());
         ASSERT_TRUE(m_hReceiver != NULL);
         ASSERT_TRUE(WaitForLogCount(SERVING, nServing, 5000));
     }
@@ -160,6 +160,11 @@ protected:
     std::string ReceiverLog() const
     {
         return ReadFileText(m_strReceiver + ".log");
+    }
+    // Every receiver of the test, started by it or by a run, logs into one file.
+    std::string LogOption() const
+    {
+        return " --log " + Quoted(m_strReceiver + ".log");
     }
     HANDLE StartDelivery(const std::string& strFile) const
     {
@@ -250,7 +255,7 @@ protected:
         char szPause[32];
         sprintf(szPause, " --pause %lu", static_cast<unsigned long>(m_dwJobPause));
         SetEnvironmentVariableA("TICKWARD_RECORDER_BEAT", szDelay);
-        SetEnvironmentVariableA("TICKWARD_RECORDER_THEN", (Quoted(m_strReceiver) + szPause).c_str());
+        SetEnvironmentVariableA("TICKWARD_RECORDER_THEN", (Quoted(m_strReceiver) + szPause + LogOption()).c_str());
     }
 
     std::vector<SStormJob> StartRound(int nRound)

@@ -58,7 +58,7 @@ TEST(ReceiverFault, ReceiverKilledDuringADrainLeavesTheRestToTheNextOne)
     std::map<int, std::string> expected = ReadRawSlots();
 
     // Killed in the pause after its first job, with the other two waiting.
-    HANDLE hReceiver = StartProcess(Quoted(strApp) + " --type 1 --index 2");
+    HANDLE hReceiver = StartProcess(Quoted(strApp) + " --type 1 --index 2 --log " + Quoted(strLog));
     ASSERT_TRUE(hReceiver != NULL);
     const std::string strFirstLog = WaitForFileText(strLog, "first.ts", DRAIN_TIMEOUT);
     TerminateProcess(hReceiver, KILLED);
@@ -72,7 +72,7 @@ TEST(ReceiverFault, ReceiverKilledDuringADrainLeavesTheRestToTheNextOne)
 
     // The next receiver takes the two remaining jobs in slot order, then
     // deletes every consumed slot, the dead receiver's one included.
-    hReceiver = StartProcess(Quoted(strApp) + " --type 1 --index 2");
+    hReceiver = StartProcess(Quoted(strApp) + " --type 1 --index 2 --log " + Quoted(strLog));
     ASSERT_TRUE(hReceiver != NULL);
     expected.erase(1);
     expected.erase(3);

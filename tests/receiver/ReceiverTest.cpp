@@ -4,6 +4,7 @@
 // on its command line, and then only once; a receiver that Tickward started
 // serves the device of its job.
 #include "receiver/ReceiverStop.h"
+#include "tests/support/CLocalAppData.h"
 #include "tests/support/MailboxSupport.h"
 #include "tests/support/TableNames.h"
 #include "tests/support/TestRuns.h"
@@ -49,6 +50,11 @@ std::string ReceiverProgram()
 class ReceiverTest : public ::testing::Test
 {
 protected:
+    ReceiverTest() : m_appData(BinPath("receiver ") + ::testing::UnitTest::GetInstance()->current_test_info()->name())
+    {
+    }
+
+    CLocalAppData m_appData;
     std::string m_strApp;
     std::string m_strLog;
     int m_nType = 1;     // the device of the receiver under test
@@ -58,8 +64,19 @@ protected:
     {
         DeleteMailbox();
         m_strApp = TestFolder("receiver") + "\\TV App\\tvapp.exe";
-        m_strLog = m_strApp + ".log";
+        ServeDevice(1, 2);
+        CreateDirectoryA(m_appData.m_strFolder.c_str(), NULL);
+        CreateDirectoryA(m_appData.TickwardFolder().c_str(), NULL);
         ASSERT_TRUE(InstallProgram(ReceiverProgram(), m_strApp));
+    }
+    // The receiver keeps its job log beside Tickward's journal, named after its device.
+    void ServeDevice(int nType, int nIndex)
+    {
+        m_nType = nType;
+        m_nIndex = nIndex;
+        m_strLog = m_appData.TickwardFolder() + "\\receiver-" + std::to_string(nType) + "-" + std::to_string(nIndex) +
+                   ".log";
+        DeleteFileA(m_strLog.c_str());
     }
     virtual void TearDown()
     {
@@ -80,7 +97,7 @@ protected:
     }
     HANDLE StartServing()
     {
-        HANDLE hReceiver = StartProcess(Quoted(m_strApp) + " --type 1 --index 2");
+        HANDLE hReceiver = StartProcess(Quoted(m_strApp) + " --type 1 --index 2 --log " + Quoted(m_strLog));
         EXPECT_NE(std::string::npos, WaitForFileText(m_strLog, "serving device type 1, index 2").find("serving"));
         Sleep(1000);    // its first round drains the empty mailbox and arms the notification
         return hReceiver;
@@ -128,24 +145,32 @@ TEST_F(ReceiverTest, TickwardStartsAStoppedReceiverThatHandlesTheJobOnce)
 
 // Tickward starts the application without options: it serves the job's
 // device, so its heartbeat keeps that device alive (the next job for it
-// starts no second copy) and its reader takes that device's jobs.
+// starts no second copy) and its reader takes that device's jobs. A zero in
+// the address is a device like any other.
 TEST_F(ReceiverTest, ReceiverStartedWithAJobServesThatJobsDevice)
 {
-    m_nType = 3;
-    m_nIndex = 5;
-    EXPECT_EQ(0u, Deliver("010305"));
-    std::string strLog = WaitForFileText(m_strLog, "handled already", 15000);
-    EXPECT_NE(std::string::npos, strLog.find("receiver: serving device type 3, index 5\r\n")) << strLog;
-    EXPECT_NE(std::string::npos, strLog.find("job from command line: devices=\"010305\" type=3 index=5 ")) << strLog;
+    for (const char* pszDevices : { "010305", "010004", "010300" })
+    {
+        SCOPED_TRACE(pszDevices);
+        ServeDevice(pszDevices[3] - '0', pszDevices[5] - '0');
+        const std::string strDevice = "type " + std::to_string(m_nType) + ", index " + std::to_string(m_nIndex);
+        const std::string strPrinted = std::string("devices=\"") + pszDevices + "\" type=" + std::to_string(m_nType) +
+                                       " index=" + std::to_string(m_nIndex) + " ";
+        EXPECT_EQ(0u, Deliver(pszDevices));
+        std::string strLog = WaitForFileText(m_strLog, "handled already", 15000);
+        EXPECT_NE(std::string::npos, strLog.find("receiver: serving device " + strDevice + "\r\n")) << strLog;
+        EXPECT_NE(std::string::npos, strLog.find("job from command line: " + strPrinted)) << strLog;
 
-    EXPECT_EQ(0u, Deliver("010305"));
-    strLog = WaitForFileText(m_strLog, "\njob from mailbox: devices=\"010305\" type=3 index=5 ", 25000);
-    EXPECT_NE(std::string::npos, strLog.find("\njob from mailbox: devices=\"010305\" type=3 index=5 ")) << strLog;
+        EXPECT_EQ(0u, Deliver(pszDevices));
+        strLog = WaitForFileText(m_strLog, "\njob from mailbox: " + strPrinted, 25000);
+        EXPECT_NE(std::string::npos, strLog.find("\njob from mailbox: " + strPrinted)) << strLog;
 
-    EXPECT_TRUE(StopReceiver());
-    strLog = ReadFileText(m_strLog);
-    EXPECT_EQ(1u, CountOf(strLog, "serving device")) << strLog;
-    EXPECT_EQ(2u, CountOf(strLog, "\njob from")) << strLog;
+        EXPECT_TRUE(StopReceiver());
+        strLog = ReadFileText(m_strLog);
+        EXPECT_EQ(1u, CountOf(strLog, "serving device")) << strLog;
+        EXPECT_EQ(2u, CountOf(strLog, "\njob from")) << strLog;
+        DeleteMailbox();
+    }
 }
 
 // A person closes the application while a job arrives: the run that saw it

@@ -101,7 +101,7 @@ protected:
         const std::string strReceiver = BinPath("soak\\receiver.exe");
         m_strLog = strReceiver + ".log";
         ASSERT_TRUE(InstallProgram(BinPath("receiver.exe"), strReceiver));
-        m_hReceiver = StartProcess(Quoted(strReceiver) + " --pause 0");
+        m_hReceiver = StartProcess(Quoted(strReceiver) + " --pause 0 --log " + Quoted(m_strLog));
         ASSERT_TRUE(m_hReceiver != NULL);
         ASSERT_NE(std::string::npos, WaitForFileText(m_strLog, "serving").find("serving"));
         // The reader's first arming makes the missing mailbox key.

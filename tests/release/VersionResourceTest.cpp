@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
 
 #include <sstream>
 #include <string>
@@ -110,4 +111,34 @@ TEST(VersionResource, EveryShippedProgramCarriesTheConfiguredVersion)
         EXPECT_EQ(strProgram, info.GetText("OriginalFilename"));
     }
     EXPECT_TRUE(bTickward);
+}
+
+// Every tool answers its usage and its version and does nothing else;
+// tickward.exe's command line belongs to the scheduler.
+TEST(VersionResource, EveryToolAnswersHelpAndVersion)
+{
+    std::istringstream programs(TICKWARD_PROGRAM_FILES);
+    std::string strProgram;
+    int nTools = 0;
+    while (programs >> strProgram)
+    {
+        if (strProgram == "tickward.exe")
+            continue;
+        ++nTools;
+        const std::string strName = strProgram.substr(0, strProgram.size() - 4);
+        for (const char* pszOption : { "--help", "-h", "/?", "--version" })
+        {
+            SCOPED_TRACE(strProgram + " " + pszOption);
+            std::string strOutput;
+            EXPECT_EQ(0u, RunForOutput(Quoted(BinPath(strProgram.c_str())) + " " + pszOption, strOutput, 10000));
+            if (strcmp(pszOption, "--version") == 0)
+            {
+                EXPECT_EQ(strName + " " + TICKWARD_VERSION + "\r\n", strOutput);
+                continue;
+            }
+            EXPECT_EQ(0u, strOutput.find("usage: " + strName)) << strOutput;
+            EXPECT_NE(std::string::npos, strOutput.find("\nExample: ")) << strOutput;
+        }
+    }
+    EXPECT_EQ(4, nTools);
 }

@@ -53,6 +53,7 @@ kernel32.dll CreateThread
 kernel32.dll DeleteCriticalSection
 kernel32.dll DeleteFileA
 kernel32.dll EnterCriticalSection
+kernel32.dll FormatMessageA
 kernel32.dll FreeLibrary
 kernel32.dll GetCommandLineA
 kernel32.dll GetCurrentProcess
@@ -142,6 +143,7 @@ msvcrt.dll fgetc
 msvcrt.dll fopen
 msvcrt.dll fprintf
 msvcrt.dll fputc
+msvcrt.dll fputs
 msvcrt.dll free
 msvcrt.dll fwrite
 msvcrt.dll localeconv

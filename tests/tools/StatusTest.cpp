@@ -55,6 +55,11 @@ TEST_F(StatusTest, LiveReceiverPlantedMailboxAndJournalAreShownAsTheyAre)
     ASSERT_TRUE(heartbeat.m_bStarted);
     WriteSlot(1, MailboxJob());
     WriteSlot(2, "xxx");
+    // The longest text a reader takes, and a file name that would forge lines.
+    const std::string strLongest = MailboxJob("010102", "C:\\Rec\\" + std::string(519 - MailboxJob("010102", "C:\\Rec\\").size(), 'n'));
+    ASSERT_EQ(519u, strLongest.size());
+    WriteSlot(3, strLongest);
+    WriteSlot(4, MailboxJob("010102", "C:\\Rec\\a.ts\r\n  Lock: 0 (free)"));
     WriteRawValue("Lock", REG_DWORD, std::string("\1\0\0\0", 4));
     const std::map<int, std::string> slots = ReadRawSlots();
 
@@ -63,6 +68,9 @@ TEST_F(StatusTest, LiveReceiverPlantedMailboxAndJournalAreShownAsTheyAre)
     ExpectShown(strOutput, "  category 1, index 2 (device type 1)\r\n");
     ExpectShown(strOutput, "  slot 1: job P: _SEL, devices 010102, File: \"C:\\Rec\\show.ts\", Key: 0 characters\r\n");
     ExpectShown(strOutput, "  slot 2: consumed");
+    ExpectShown(strOutput, "  slot 3: job P: _SEL, devices 010102, File: \"C:\\Rec\\nnn");
+    ExpectShown(strOutput, "  slot 4: job P: _SEL, devices 010102, File: \"C:\\Rec\\a.ts%0D%0A  Lock: 0 (free)\", Key: 0");
+    EXPECT_EQ(std::string::npos, strOutput.find("\n  Lock: 0 (free)")) << strOutput;
     ExpectShown(strOutput, "  Lock: 1 - WARNING: the lock is held.");
     // The journal's last twenty lines end the output.
     const std::string strLast20 = strJournal.substr(strJournal.find("run 6\r\n"));
@@ -91,7 +99,8 @@ TEST_F(StatusTest, MachineWithoutTableMailboxOrJournalIsReportedAndNothingIsMade
     CreateDirectoryA(m_appData.TickwardFolder().c_str(), NULL);
     CreateDirectoryA(m_appData.JournalPath().c_str(), NULL);
     EXPECT_EQ(1u, Status(strOutput));
-    EXPECT_EQ("twstatus: cannot read the journal (error 5)\r\n", LastLine(strOutput));
+    EXPECT_EQ("twstatus: cannot read the journal (error 5: Access denied.); check that journal.log is a file this "
+              "user may read\r\n", LastLine(strOutput));
     RemoveDirectoryA(m_appData.JournalPath().c_str());
 }
 
@@ -108,5 +117,9 @@ TEST_F(StatusTest, TableWhoseMutexAHungProgramHoldsIsReportedBusy)
     CloseHandle(hMutex);
     CloseHandle(hTable);
     EXPECT_EQ(1u, dwExitCode);
-    EXPECT_EQ("twstatus: the heartbeat table is busy: its mutex was held for more than 5 s\r\n", LastLine(strOutput));
+    EXPECT_EQ("twstatus: the heartbeat table is busy: its mutex was held for more than 5 s; a receiving application "
+              "hangs holding it: end it and try again\r\n", LastLine(strOutput));
+    // What an operator needs most then is shown all the same.
+    ExpectShown(strOutput, "  none yet: the first job makes it\r\n");
+    ExpectShown(strOutput, "  none yet: Tickward has not run\r\n");
 }

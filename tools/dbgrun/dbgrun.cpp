@@ -8,13 +8,28 @@
 // line is the file's first line, byte for byte: a shell that starts dbgrun
 // (Wine's loader among them) may quote or escape arguments on the way, and a
 // timer command is full of double quotes.
+//
+// Exit code: the program's own; dbgrun's own failures (no program given, the
+// file unreadable, the program not started) exit with 255 and a line on
+// standard error that begins with "dbgrun:", and print no "exit code:" line.
 #include "afx/CWinApp.h"
+#include "tools/ProgramOptions.h"
 #include "tools/dbgrun/CDebuggee.h"
 
 #include <stdio.h>
 
 namespace
 {
+const int OWN_FAILURE = 255;
+
+const char USAGE[] =
+    "usage: dbgrun <program> [arguments...]\n"
+    "       dbgrun @<file>     the command line is the file's first line, byte for byte\n"
+    "Runs the program and prints every text it writes to the debugger output, one a\n"
+    "line, then \"exit code: <n>\"; ends with the program's exit code. dbgrun's own\n"
+    "failures end with 255 and a line \"dbgrun: ...\" on standard error instead.\n"
+    "Example: dbgrun @job.txt   (job.txt: \"C:\\Program Files\\Tickward\\tickward.exe\" <timer command>)\n";
+
 // Prints each text as it comes.
 class CPrintingDebuggee : public CDebuggee
 {
@@ -43,22 +58,26 @@ int main()
 {
     CString strOwnLine(::GetCommandLineA());
     const char* pszTail = AfxGetCmdTail(strOwnLine.GetBuffer(0));
+    CString strWord(pszTail);
+    strWord.TrimRight();
+    if (ProgramOptions::Answer(strWord, "dbgrun", USAGE))
+        return 0;
     if (*pszTail == '\0')
     {
-        fprintf(stderr, "usage: dbgrun <program> [arguments...]\n");
-        return 255;
+        fputs(USAGE, stderr);
+        return OWN_FAILURE;
     }
     CString strCommand(pszTail);
     if (pszTail[0] == '@' && !ReadFirstLine(pszTail + 1, strCommand))
     {
         fprintf(stderr, "dbgrun: cannot read %s\n", pszTail + 1);
-        return 255;
+        return OWN_FAILURE;
     }
     CPrintingDebuggee run;
     if (!run.Run(strCommand, INFINITE))
     {
         fprintf(stderr, "dbgrun: cannot run %s (error %lu)\n", static_cast<const char*>(strCommand), GetLastError());
-        return 255;
+        return OWN_FAILURE;
     }
     printf("exit code: %lu\n", run.m_dwExitCode);
     fflush(stdout);

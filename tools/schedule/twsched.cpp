@@ -15,6 +15,7 @@
 // Exit code: 0 done; 1 schtasks reported a failure (its code is printed);
 // 2 wrong arguments; 3 the definition file could not be written or
 // schtasks could not be run.
+#include "tools/ProgramOptions.h"
 #include "tools/schedule/CSchtasks.h"
 #include "tools/schedule/CTaskDefinition.h"
 
@@ -30,12 +31,18 @@ enum
     exitSystem = 3
 };
 
+const char USAGE[] =
+    "usage: twsched add <task name> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>\n"
+    "       twsched remove <task name>\n"
+    "       twsched write <xml file> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>\n"
+    "Creates (add) or removes a Task Scheduler task that runs Tickward once with the\n"
+    "given command line, or only writes its definition (write).\n"
+    "Exit code: 0 done; 1 schtasks failed; 2 wrong arguments; 3 no file or no schtasks.\n"
+    "Example: twsched add Standby 2026-12-24 23:30 \"C:\\Program Files\\Tickward\\tickward.exe\" -E;2\n";
+
 int Usage()
 {
-    fprintf(stderr,
-            "usage: twsched add <task name> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>\n"
-            "       twsched remove <task name>\n"
-            "       twsched write <xml file> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>\n");
+    fputs(USAGE, stderr);
     return exitUsage;
 }
 
@@ -187,6 +194,8 @@ int main()
     CString strVerb;
     if (!NextWord(p, strVerb))
         return Usage();
+    if (*p == '\0' && ProgramOptions::Answer(strVerb, "twsched", USAGE))
+        return exitOk;
     if (strVerb == "add")
         return Add(p);
     if (strVerb == "remove")

@@ -70,7 +70,8 @@ BOOL CStatusReport::PrintHeartbeats()
     if (!table.Open(HeartbeatTable::SIZE, HeartbeatTable::NAME))
     {
         if (::GetLastError() != ERROR_FILE_NOT_FOUND)
-            return Fail("the heartbeat table", ::GetLastError());
+            return Fail("the heartbeat table", ::GetLastError(),
+                        "run twstatus as the Windows user of the receiving application");
         printf("  none: there is no heartbeat table, so no receiving application runs\n");
         return TRUE;
     }
@@ -143,7 +144,8 @@ BOOL CStatusReport::PrintMailbox(LPCSTR pszProduct, LPCSTR pszKey)
         return TRUE;
     }
     if (lOpened != ERROR_SUCCESS)
-        return Fail("the mailbox", static_cast<DWORD>(lOpened));
+        return Fail("the mailbox", static_cast<DWORD>(lOpened),
+                    "run twstatus as the Windows user of the receiving application");
     int nUsed = 0;
     for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT; ++nSlot)
     {
@@ -184,7 +186,7 @@ CString CStatusReport::DescribeSlot(HKEY hKey, LPCSTR pszSlot)
     {
         CCmdLineParams params;
         if (ParseCmdLine(szText, &params, FALSE, FALSE))
-            strText = "job " + params.Describe();
+            strText = "job " + CRunJournal::Escape(params.Describe());
         else
             strText.Format("not a job: %d characters that do not parse", lstrlenA(szText));
     }
@@ -214,14 +216,15 @@ BOOL CStatusReport::PrintJournal()
 {
     CString strPath;
     if (!CRunJournal::GetPath(strPath))
-        return Fail("the local application data folder", ERROR_PATH_NOT_FOUND);
+        return Fail("the local application data folder", ERROR_PATH_NOT_FOUND,
+                    "Windows gives none for this user: the journal cannot be kept either");
     printf("\nLast runs (%s):\n", static_cast<LPCSTR>(strPath));
     CString strTail;
     DWORD dwError = ERROR_SUCCESS;
     if (!ReadTail(strPath, JOURNAL_TAIL, strTail, dwError))
     {
         if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)
-            return Fail("the journal", dwError);
+            return Fail("the journal", dwError, "check that journal.log is a file this user may read");
         printf("  none yet: Tickward has not run\n");
         return TRUE;
     }
@@ -252,13 +255,32 @@ void CStatusReport::Pause(DWORD dwMilliseconds)
 
 BOOL CStatusReport::FailBusy()
 {
-    m_strError.Format("twstatus: the heartbeat table is busy: its mutex was held for more than %lu s",
-                      static_cast<unsigned long>(TABLE_LOCK_TIMEOUT / 1000));
-    return FALSE;
+    CString strError;
+    strError.Format("twstatus: the heartbeat table is busy: its mutex was held for more than %lu s; a receiving "
+                    "application hangs holding it: end it and try again",
+                    static_cast<unsigned long>(TABLE_LOCK_TIMEOUT / 1000));
+    return Note(strError);
 }
 
-BOOL CStatusReport::Fail(LPCSTR pszWhat, DWORD dwError)
+BOOL CStatusReport::Fail(LPCSTR pszWhat, DWORD dwError, LPCSTR pszTry)
 {
-    m_strError.Format("twstatus: cannot read %s (error %lu)", pszWhat, dwError);
+    char szText[256] = { 0 };
+    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError, 0, szText,
+                     sizeof(szText) - 1, NULL);
+    CString strText(szText);
+    strText.TrimRight();
+    CString strError;
+    strError.Format("twstatus: cannot read %s (error %lu: %s); %s", pszWhat, dwError,
+                    strText.IsEmpty() ? "no text for it" : static_cast<LPCSTR>(strText), pszTry);
+    return Note(strError);
+}
+
+// Every part goes on being shown after one fails: the lines gather here.
+BOOL CStatusReport::Note(const CString& strError)
+{
+    printf("  could not be read (the reason follows at the end)\n");
+    if (!m_strError.IsEmpty())
+        m_strError += "\n";
+    m_strError += strError;
     return FALSE;
 }

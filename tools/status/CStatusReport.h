@@ -26,8 +26,9 @@ public:
     CStatusReport();
     virtual ~CStatusReport();
 
-    // Each prints its part. FALSE when the state could not be read; m_strError
-    // then says what failed, in one line.
+    // Each prints its part. FALSE when the state could not be read; a line
+    // of m_strError then says what failed, its Windows error text and what
+    // to try.
     BOOL PrintHeartbeats();
     BOOL PrintMailboxes();
     BOOL PrintJournal();
@@ -43,8 +44,9 @@ private:
     static CString DescribeSlot(HKEY hKey, LPCSTR pszSlot);
     static CString DescribeLock(HKEY hKey);
     static CString DescribeDeviceTypes(int nCategory);
-    BOOL Fail(LPCSTR pszWhat, DWORD dwError);
+    BOOL Fail(LPCSTR pszWhat, DWORD dwError, LPCSTR pszTry);
     BOOL FailBusy();
+    BOOL Note(const CString& strError);
 
     CStatusReport(const CStatusReport&);
     CStatusReport& operator=(const CStatusReport&);

@@ -4,26 +4,44 @@
 //
 //   twstatus
 //
-// It only reads. Exit code: 0 the state was read and printed; 1 a part of
-// it could not be read, or the heartbeat table stayed busy for longer than
-// its bounded wait (one line on standard error says which); 2 wrong
-// arguments.
+// It only reads. Every part is shown, also when another could not be read.
+// Exit code: 0 the state was read and printed; 1 a part of it could not be
+// read, or the heartbeat table stayed busy for longer than its bounded wait
+// (a line a part on standard error, at the end, says which, with the
+// Windows error and what to try); 2 wrong arguments.
+#include "tools/ProgramOptions.h"
 #include "tools/status/CStatusReport.h"
 
 #include <stdio.h>
 
+namespace
+{
+const char USAGE[] =
+    "usage: twstatus\n"
+    "Shows in one look which receiving applications are alive (by their heartbeat),\n"
+    "what waits in the mailbox, and what Tickward's last 20 runs did. It only reads.\n"
+    "Exit code: 0 all shown; 1 a part could not be read (the reason is on standard\n"
+    "error); 2 wrong arguments.\n"
+    "Example: twstatus > state.txt\n";
+}
+
 int main(int argc, char* argv[])
 {
-    (void)argv;
+    if (argc == 2 && ProgramOptions::Answer(argv[1], "twstatus", USAGE))
+        return 0;
     if (argc != 1)
     {
-        fprintf(stderr, "usage: twstatus\n");
+        fputs(USAGE, stderr);
         return 2;
     }
     CStatusReport report;
-    const BOOL bRead = report.PrintHeartbeats() && report.PrintMailboxes() && report.PrintJournal();
+    // Each part is shown whatever became of the one before: a busy table
+    // must not hide the mailbox and the journal.
+    const BOOL bHeartbeats = report.PrintHeartbeats();
+    const BOOL bMailboxes = report.PrintMailboxes();
+    const BOOL bJournal = report.PrintJournal();
     fflush(stdout);
-    if (bRead)
+    if (bHeartbeats && bMailboxes && bJournal)
         return 0;
     fprintf(stderr, "%s\n", static_cast<LPCSTR>(report.m_strError));
     return 1;
