@@ -12,6 +12,7 @@
 
 #include "afx/afxwin.h"
 #include "app/CRunRecord.h"
+#include "cmdline/ParseCmdLine.h"
 
 class CCmdLineParams;
 class CDeliveryOutcome;
@@ -34,7 +35,7 @@ public:
     };
     enum
     {
-        CMDLINE_BUFFER_SIZE = 1040,
+        CMDLINE_BUFFER_SIZE = TIMER_COMMAND_LIMIT,
         DISPATCH_BUFFER_SIZE = 260,
         DELIVERY_LOCK_TIMEOUT = 30000,  // ms; twenty runs at one minute fit well within it
         START_WINDOW = 60000            // ms an application that was started may take to its first heartbeat

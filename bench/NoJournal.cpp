@@ -20,3 +20,8 @@ CString CRunJournal::Escape(const CString& strField)
 {
     return strField;
 }
+
+BOOL CRunJournal::IsNtFamily() const
+{
+    return TRUE;
+}

@@ -13,6 +13,10 @@
 #include "afx/afxtypes.h"
 #include "cmdline/CCmdLineParams.h"
 
+// Tickward keeps a received command in a buffer of this many bytes, its
+// terminating zero included: a longer command is refused whole.
+const int TIMER_COMMAND_LIMIT = 1040;
+
 // Splits pszText at ";" (runs of separators count as one) and fills pParams
 // in token order: with bWithAppPath (and not bDevicesOnly) the path first,
 // then the device list; with bDevicesOnly nothing after the device list;

@@ -85,20 +85,33 @@ BOOL CRunJournal::Append(const CString& strEntry)
     // Only the mutex's holder rotates: two writers that both renamed would
     // replace the older part with a journal of a few lines, and its history
     // would be gone. A full journal just grows a line longer meanwhile.
-    if (bHeld)
+    if (bHeld && IsNtFamily())
         RotateIfFull(strPath, strFolder + ROTATED_NAME, strLine.GetLength());
-    const DWORD dwError = WriteLine(strPath, strLine);
+    const DWORD dwError = WriteLine(strPath, strLine, GetShareMode());
     if (bHeld)
         mutex.Unlock();
     return dwError == ERROR_SUCCESS || Report(strPath, dwError);
 }
 
-DWORD CRunJournal::WriteLine(const CString& strPath, const CString& strLine)
+DWORD CRunJournal::GetShareMode() const
 {
     // FILE_SHARE_DELETE lets the next writer rotate the journal while a
     // reader has it open.
-    HANDLE hFile = ::CreateFileA(strPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    return FILE_SHARE_READ | FILE_SHARE_WRITE | (IsNtFamily() ? FILE_SHARE_DELETE : 0);
+}
+
+BOOL CRunJournal::IsNtFamily() const
+{
+    OSVERSIONINFOA info;
+    ZeroMemory(&info, sizeof(info));
+    info.dwOSVersionInfoSize = sizeof(info);
+    return ::GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+DWORD CRunJournal::WriteLine(const CString& strPath, const CString& strLine, DWORD dwShareMode)
+{
+    HANDLE hFile = ::CreateFileA(strPath, FILE_APPEND_DATA, dwShareMode, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                 NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return ::GetLastError();
     DWORD dwWritten = 0;

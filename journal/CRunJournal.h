@@ -8,6 +8,8 @@
 // at the same moment never mix. Past MAX_SIZE the writer that holds the
 // mutex renames the journal "journal.1.log" (replacing an older one) and a
 // new one begins; a writer that waited for the mutex in vain only appends.
+// The older Windows family (98, ME) can neither rename a file that another
+// has open nor open one for that: there the journal is only appended to.
 #ifndef JOURNAL_CRUNJOURNAL_H
 #define JOURNAL_CRUNJOURNAL_H
 
@@ -46,10 +48,19 @@ public:
     // shows slot texts the same way.
     static CString Escape(const CString& strField);
 
+    // How a journal is opened by its writers and readers: others may read
+    // and write it meanwhile, and on the NT family also rename it (the
+    // older family rejects FILE_SHARE_DELETE).
+    DWORD GetShareMode() const;
+
+protected:
+    // Whether Windows is of the NT family (GetVersionExA); a seam for tests.
+    virtual BOOL IsNtFamily() const;
+
 // Implementation
 private:
     // ERROR_SUCCESS, or why the line is not in the journal.
-    static DWORD WriteLine(const CString& strPath, const CString& strLine);
+    static DWORD WriteLine(const CString& strPath, const CString& strLine, DWORD dwShareMode);
     static void RotateIfFull(const CString& strPath, const CString& strRotated, int nNextLength);
     static CString FormatLine(const CString& strEntry);
     static BOOL Report(const CString& strPath, DWORD dwError);

@@ -1,5 +1,6 @@
 // JournalTest.cpp - the run journal as operators read it: real tickward.exe
 // runs, each test with a local application data folder of its own.
+#include "journal/CRunJournal.h"
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/CLocalAppData.h"
 #include "tests/support/MailboxSupport.h"
@@ -264,4 +265,29 @@ TEST_F(JournalTest, LineBreaksAndSeparatorsInAFieldKeepTheRunOnOneLine)
                                     " | unusable: invalid device | exit 1\r";
     ASSERT_LE(strExpected.size(), lines[0].size());
     EXPECT_EQ(strExpected, lines[0].substr(lines[0].size() - strExpected.size()));
+}
+
+// Windows 98 and ME reject FILE_SHARE_DELETE and cannot rename a file that
+// another program has open: there a full journal is appended to, never rotated.
+TEST_F(JournalTest, OnTheOlderFamilyAFullJournalIsAppendedToNotRotated)
+{
+    class COlderFamilyJournal : public CRunJournal
+    {
+    protected:
+        virtual BOOL IsNtFamily() const { return FALSE; }
+    };
+    CreateDirectoryA(m_appData.TickwardFolder().c_str(), NULL);
+    const std::string strFull(JOURNAL_BOUND, 'j');
+    HANDLE hFile = CreateFileA(m_appData.JournalPath().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD dwWritten = 0;
+    WriteFile(hFile, strFull.data(), static_cast<DWORD>(strFull.size()), &dwWritten, NULL);
+    CloseHandle(hFile);
+
+    COlderFamilyJournal journal;
+    EXPECT_EQ(static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE), journal.GetShareMode());
+    EXPECT_TRUE(journal.Append("run on Windows 98"));
+    const std::string strJournal = ReadFileText(m_appData.JournalPath());
+    EXPECT_EQ(strFull, strJournal.substr(0, strFull.size()));
+    EXPECT_NE(std::string::npos, strJournal.find(" run on Windows 98\r\n", strFull.size()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(m_appData.RotatedPath().c_str()));
 }

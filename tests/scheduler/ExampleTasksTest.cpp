@@ -29,7 +29,8 @@ std::string FileStart(const std::string& strPath, size_t nBytes)
 }
 
 // Checks what every task needs, and hands back the reader for the rest.
-void ExpectUnattendedTask(const char* pszName, const char* pszStartLate, CTaskXmlReader& task)
+void ExpectUnattendedTask(const char* pszName, const char* pszStartLate, CTaskXmlReader& task,
+                          const char* pszTrigger = "TimeTrigger")
 {
     SCOPED_TRACE(pszName);
     const std::string strPath = ExamplePath(pszName);
@@ -38,7 +39,7 @@ void ExpectUnattendedTask(const char* pszName, const char* pszStartLate, CTaskXm
 
     EXPECT_EQ("1.2", task.Get("Task@version"));
     EXPECT_EQ("http://schemas.microsoft.com/windows/2004/02/mit/task", task.Get("Task@xmlns"));
-    EXPECT_NE("<none>", task.Get("Task/Triggers/TimeTrigger/StartBoundary"));
+    EXPECT_NE("<none>", task.Get(std::string("Task/Triggers/") + pszTrigger + "/StartBoundary"));
     EXPECT_EQ("InteractiveToken", task.Get("Task/Principals/Principal/LogonType"));
     EXPECT_EQ("<none>", task.Get("Task/Principals/Principal/UserId")) << "belongs to whoever creates it";
     EXPECT_EQ("true", task.Get("Task/Settings/WakeToRun"));
@@ -68,6 +69,14 @@ TEST(ExampleTasks, HoldTheSettingsOfAnUnattendedJob)
     EXPECT_EQ("-E;3", shutdown.Get("Task/Actions/Exec/Arguments"));
     ExpectUnattendedTask("hibernate.xml", "false", hibernate);
     EXPECT_EQ("-E;4", hibernate.Get("Task/Actions/Exec/Arguments"));
+
+    // Recurring: a nightly standby, a weekly series.
+    CTaskXmlReader nightly, series;
+    ExpectUnattendedTask("nightly-standby.xml", "false", nightly, "CalendarTrigger");
+    EXPECT_EQ("1", nightly.Get("Task/Triggers/CalendarTrigger/ScheduleByDay/DaysInterval"));
+    ExpectUnattendedTask("weekly-series.xml", "true", series, "CalendarTrigger");
+    EXPECT_EQ("", series.Get("Task/Triggers/CalendarTrigger/ScheduleByWeek/DaysOfWeek/Thursday"));
+    EXPECT_EQ(record.Get("Task/Actions/Exec/Arguments"), series.Get("Task/Actions/Exec/Arguments"));
 }
 
 TEST(ExampleTasks, ReaderRefusesMalformedXml)

@@ -120,14 +120,34 @@ TEST(Twsched, TaskDefinitionChecksDateTimeAndCommand)
     EXPECT_EQ("2028-02-29T00:00:00", task.m_strStart);
     EXPECT_FALSE(task.SetStart("2027-02-29", "20:15"));
     EXPECT_FALSE(task.SetStart("2026-04-31", "20:15"));
-    EXPECT_FALSE(task.SetStart("2026-12-24", "24:00"));
-    EXPECT_FALSE(task.SetStart("2026-12-24", "8:15"));
+    EXPECT_FALSE(task.SetStart("2099-12-24", "24:00"));
+    EXPECT_FALSE(task.SetStart("2099-12-24", "8:15"));
     EXPECT_FALSE(task.SetStart("24.12.2026", "20:15"));
     EXPECT_EQ("2028-02-29T00:00:00", task.m_strStart) << "a refused start leaves the last good one";
 
     EXPECT_FALSE(task.SetAction("C:\\\"odd\\tickward.exe", "-E;2"));
     EXPECT_FALSE(task.SetAction("", "-E;2"));
     EXPECT_FALSE(task.SetAction(TICKWARD_PATH, "-E;2\r\n-E;3"));
+
+    // Recurring starts: the next such time after now (a Wednesday, 20:15).
+    SYSTEMTIME now = { 2026, 12, 3, 9, 20, 15, 0, 0 };
+    EXPECT_TRUE(task.SetDaily("20:15", now));
+    EXPECT_EQ("2026-12-10T20:15:00", task.m_strStart) << "not this very minute";
+    EXPECT_TRUE(task.SetDaily("20:16", now));
+    EXPECT_EQ("2026-12-09T20:16:00", task.m_strStart);
+    EXPECT_TRUE(task.SetWeekly("Mon,Thu", "06:00", now));
+    EXPECT_EQ("2026-12-10T06:00:00", task.m_strStart);
+    EXPECT_TRUE(task.SetWeekly("Wed", "20:00", now));
+    EXPECT_EQ("2026-12-16T20:00:00", task.m_strStart);
+    EXPECT_TRUE(task.SetWeekly("Sat,Sun", "23:59", now));
+    EXPECT_EQ("2026-12-12T23:59:00", task.m_strStart);
+    for (const char* pszDays : { "Mon,", "Mon,Mon", "mon", "Mon;Thu", "" })
+        EXPECT_FALSE(task.SetWeekly(pszDays, "06:00", now)) << pszDays;
+    EXPECT_FALSE(task.IsStartPast(now)) << "a recurring task";
+    ASSERT_TRUE(task.SetStart("2026-12-09", "20:14"));
+    EXPECT_TRUE(task.IsStartPast(now));
+    ASSERT_TRUE(task.SetStart("2026-12-09", "20:16"));
+    EXPECT_FALSE(task.IsStartPast(now));
 
     EXPECT_TRUE(CTaskDefinition::IsPowerCommand("-E;3"));
     EXPECT_TRUE(CTaskDefinition::IsPowerCommand(";;-E;;2"));
@@ -140,7 +160,7 @@ TEST(Twsched, WritesTheTimerCommandExactly)
 {
     const std::string strFile = TempXmlPath("twsched write test.xml");
     DeleteFileA(strFile.c_str());
-    ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " 2026-12-24 20:15 " + Quoted(TICKWARD_PATH) + "  "
+    ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " 2099-12-24 20:15 " + Quoted(TICKWARD_PATH) + "  "
                              + TIMER_COMMAND));
 
     const std::string strText = Utf16FileText(ReadFileText(strFile));
@@ -150,7 +170,7 @@ TEST(Twsched, WritesTheTimerCommandExactly)
     ASSERT_TRUE(task.ReadFile(strFile));
     EXPECT_EQ(TIMER_COMMAND, task.Get("Task/Actions/Exec/Arguments"));
     EXPECT_EQ(Quoted(TICKWARD_PATH), task.Get("Task/Actions/Exec/Command"));
-    EXPECT_EQ("2026-12-24T20:15:00", task.Get("Task/Triggers/TimeTrigger/StartBoundary"));
+    EXPECT_EQ("2099-12-24T20:15:00", task.Get("Task/Triggers/TimeTrigger/StartBoundary"));
 
     // The same settings as the example recording job.
     CTaskXmlReader example;
@@ -164,10 +184,24 @@ TEST(Twsched, WritesTheTimerCommandExactly)
         }
     }
 
-    ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " 2026-12-24 23:30 " + Quoted(TICKWARD_PATH) + " -E;3"));
+    ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " 2099-12-24 23:30 " + Quoted(TICKWARD_PATH) + " -E;3"));
     ASSERT_TRUE(task.ReadFile(strFile));
     EXPECT_EQ("-E;3", task.Get("Task/Actions/Exec/Arguments"));
     EXPECT_EQ("false", task.Get("Task/Settings/StartWhenAvailable"));
+
+    // A nightly standby and a weekly series: calendar triggers.
+    ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " daily 23:30 " + Quoted(TICKWARD_PATH) + " -E;2"));
+    ASSERT_TRUE(task.ReadFile(strFile));
+    EXPECT_EQ("1", task.Get("Task/Triggers/CalendarTrigger/ScheduleByDay/DaysInterval"));
+    EXPECT_EQ("<none>", task.Get("Task/Triggers/TimeTrigger/StartBoundary"));
+    EXPECT_EQ("23:30:00", task.Get("Task/Triggers/CalendarTrigger/StartBoundary").substr(11));
+    ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " weekly Mon,Thu 20:15 " + Quoted(TICKWARD_PATH) + " " +
+                             TIMER_COMMAND));
+    ASSERT_TRUE(task.ReadFile(strFile));
+    EXPECT_EQ("1", task.Get("Task/Triggers/CalendarTrigger/ScheduleByWeek/WeeksInterval"));
+    EXPECT_EQ("", task.Get("Task/Triggers/CalendarTrigger/ScheduleByWeek/DaysOfWeek/Monday"));
+    EXPECT_EQ("", task.Get("Task/Triggers/CalendarTrigger/ScheduleByWeek/DaysOfWeek/Thursday"));
+    EXPECT_EQ("<none>", task.Get("Task/Triggers/CalendarTrigger/ScheduleByWeek/DaysOfWeek/Friday"));
     DeleteFileA(strFile.c_str());
 }
 
@@ -178,12 +212,12 @@ TEST(Twsched, RefusesWhatItCannotSchedule)
     const std::string strTickward = Quoted(TICKWARD_PATH);
     EXPECT_EQ(2u, RunTwsched(""));
     EXPECT_EQ(2u, RunTwsched("schedule x"));
-    EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " 2026-12-24 20:15 " + strTickward));
+    EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " 2099-12-24 20:15 " + strTickward));
     EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " 2026-12-32 20:15 " + strTickward + " -E;2"));
-    EXPECT_EQ(2u, RunTwsched("add \"a\"b\" 2026-12-24 20:15 " + strTickward + " -E;2"));
+    EXPECT_EQ(2u, RunTwsched("add \"a\"b\" 2099-12-24 20:15 " + strTickward + " -E;2"));
     EXPECT_EQ(2u, RunTwsched("remove"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(strFile.c_str())) << "nothing written";
-    EXPECT_EQ(3u, RunTwsched("write \"C:\\no such folder\\x.xml\" 2026-12-24 20:15 " + strTickward + " -E;2"));
+    EXPECT_EQ(3u, RunTwsched("write \"C:\\no such folder\\x.xml\" 2099-12-24 20:15 " + strTickward + " -E;2"));
 }
 
 TEST(Twsched, CreatesAndRemovesATaskThroughSchtasks)
@@ -193,13 +227,14 @@ TEST(Twsched, CreatesAndRemovesATaskThroughSchtasks)
     ASSERT_TRUE(service.m_pService != NULL);
     RunTwsched("remove " + strName);    // left over from an interrupted run
 
-    ASSERT_EQ(0u, RunTwsched("add " + strName + " 2026-12-24 20:15 " + Quoted(TICKWARD_PATH) + " " + TIMER_COMMAND));
+    ASSERT_EQ(0u, RunTwsched("add " + strName + " 2099-12-24 20:15 " + Quoted(BinPath("tickward.exe")) + " " +
+                             TIMER_COMMAND));
     IRegisteredTask* pTask = FindTask(service.m_pService);
     ASSERT_TRUE(pTask != NULL) << "registered";
     EXPECT_EQ(VARIANT_TRUE, GetWakeToRun(pTask));
     pTask->Release();
 
-    EXPECT_EQ(1u, RunTwsched("add " + strName + " 2026-12-24 20:16 " + Quoted(TICKWARD_PATH) + " -E;2"))
+    EXPECT_EQ(1u, RunTwsched("add " + strName + " 2099-12-24 20:16 " + Quoted(BinPath("tickward.exe")) + " -E;2"))
         << "schtasks refuses a second task of the same name";
 
     EXPECT_EQ(0u, RunTwsched("remove " + strName));

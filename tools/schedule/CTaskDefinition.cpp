@@ -1,7 +1,37 @@
 // CTaskDefinition.cpp - builds and writes a task definition for one job.
 #include "tools/schedule/CTaskDefinition.h"
 
+#include "cmdline/CCmdLineParams.h"
+#include "cmdline/ParseCmdLine.h"
+#include "cmdline/ProductCode.h"
+#include "cmdline/StrToInt32.h"
+#include "instance/HeartbeatTable.h"
+
+namespace
+{
+const char* const DAY_NAMES[7] = { "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat" };
+const char* const DAY_ELEMENTS[7] = { "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday" };
+const int EVERY_DAY = 0x7F;
+const ULONGLONG TICKS_PER_DAY = 24ULL * 60 * 60 * 10000000;
+
+ULONGLONG ToTicks(const SYSTEMTIME& time)
+{
+    FILETIME file = { 0, 0 };
+    SystemTimeToFileTime(&time, &file);
+    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+SYSTEMTIME FromTicks(ULONGLONG nTicks)
+{
+    FILETIME file = { static_cast<DWORD>(nTicks), static_cast<DWORD>(nTicks >> 32) };
+    SYSTEMTIME time;
+    FileTimeToSystemTime(&file, &time);
+    return time;
+}
+}
+
 CTaskDefinition::CTaskDefinition()
+    : m_nTrigger(triggerOnce), m_nDays(0)
 {
 }
 
@@ -35,10 +65,84 @@ BOOL CTaskDefinition::SetStart(const CString& strDate, const CString& strTime)
     const BOOL bLeap = (nYear % 4 == 0 && nYear % 100 != 0) || nYear % 400 == 0;
     if (nMonth == 2 && nDay == 29 && !bLeap)
         return FALSE;
-    if (!ReadNumber(strTime, 0, 2, 0, 23, nHour) || !ReadNumber(strTime, 3, 2, 0, 59, nMinute))
+    if (!ReadTime(strTime, nHour, nMinute))
         return FALSE;
     m_strStart = strDate + "T" + strTime + ":00";
+    m_nTrigger = triggerOnce;
     return TRUE;
+}
+
+BOOL CTaskDefinition::ReadTime(const CString& strTime, int& nHour, int& nMinute)
+{
+    return strTime.GetLength() == 5 && strTime[2] == ':' && ReadNumber(strTime, 0, 2, 0, 23, nHour)
+           && ReadNumber(strTime, 3, 2, 0, 59, nMinute);
+}
+
+// "Mon,Thu": day names in any order, each once.
+BOOL CTaskDefinition::ReadDays(const CString& strDays, int& nDays)
+{
+    nDays = 0;
+    for (int nPos = 0; nPos < strDays.GetLength(); nPos += 4)
+    {
+        const CString strDay = strDays.Mid(nPos, 3);
+        int nDay = 0;
+        while (nDay < 7 && strDay != DAY_NAMES[nDay])
+            ++nDay;
+        if (nDay == 7 || (nDays & (1 << nDay)) != 0)
+            return FALSE;
+        nDays |= 1 << nDay;
+        if (nPos + 3 < strDays.GetLength() && strDays[nPos + 3] != ',')
+            return FALSE;
+    }
+    return nDays != 0 && strDays[strDays.GetLength() - 1] != ',';
+}
+
+BOOL CTaskDefinition::SetDaily(const CString& strTime, const SYSTEMTIME& now)
+{
+    int nHour, nMinute;
+    if (!ReadTime(strTime, nHour, nMinute))
+        return FALSE;
+    SetNextStart(nHour, nMinute, EVERY_DAY, now);
+    m_nTrigger = triggerDaily;
+    return TRUE;
+}
+
+BOOL CTaskDefinition::SetWeekly(const CString& strDays, const CString& strTime, const SYSTEMTIME& now)
+{
+    int nHour, nMinute, nDays;
+    if (!ReadDays(strDays, nDays) || !ReadTime(strTime, nHour, nMinute))
+        return FALSE;
+    SetNextStart(nHour, nMinute, nDays, now);
+    m_nTrigger = triggerWeekly;
+    m_nDays = nDays;
+    return TRUE;
+}
+
+void CTaskDefinition::SetNextStart(int nHour, int nMinute, int nDays, const SYSTEMTIME& now)
+{
+    SYSTEMTIME day = now;
+    day.wHour = static_cast<WORD>(nHour);
+    day.wMinute = static_cast<WORD>(nMinute);
+    day.wSecond = 0;
+    day.wMilliseconds = 0;
+    ULONGLONG nStart = ToTicks(day);
+    const ULONGLONG nNow = ToTicks(now);
+    for (int i = 0; i <= 7; ++i, nStart += TICKS_PER_DAY)
+    {
+        day = FromTicks(nStart);
+        if (nStart > nNow && (nDays & (1 << day.wDayOfWeek)) != 0)
+            break;
+    }
+    m_strStart.Format("%04u-%02u-%02uT%02u:%02u:00", day.wYear, day.wMonth, day.wDay, day.wHour, day.wMinute);
+}
+
+BOOL CTaskDefinition::IsStartPast(const SYSTEMTIME& now) const
+{
+    CString strNow;
+    strNow.Format("%04u-%02u-%02uT%02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                  now.wSecond);
+    // The form sorts as the time does.
+    return m_nTrigger == triggerOnce && m_strStart < strNow;
 }
 
 // XML 1.0 carries no control characters but tab, line feed and carriage
@@ -95,6 +199,52 @@ BOOL CTaskDefinition::IsPowerCommand(const CString& strCommandLine)
     return (nEnd < 0 ? strCommandLine.Mid(nStart) : strCommandLine.Mid(nStart, nEnd - nStart)) == "-E";
 }
 
+// Tickward's own refusals, in the order its dispatch meets them.
+BOOL CTaskDefinition::IsUsableCommand(const CString& strCommandLine, CString& strWhy)
+{
+    if (IsPowerCommand(strCommandLine))
+    {
+        const int nSecond = strCommandLine.Find(";", strCommandLine.Find("-E")) + 1;
+        const int nEnd = strCommandLine.Find(";", nSecond);
+        const CString strCode = nEnd < 0 ? strCommandLine.Mid(nSecond) : strCommandLine.Mid(nSecond, nEnd - nSecond);
+        const int nCode = StrToInt32(strCode, 10);
+        strWhy = "a power command is -E;2 (standby), -E;3 (shut down) or -E;4 (hibernate)";
+        return nSecond > 0 && !strCode.IsEmpty() && nCode >= 2 && nCode <= 4;
+    }
+    CCmdLineParams params;
+    strWhy.Format("Tickward takes a timer command of at most %d characters", TIMER_COMMAND_LIMIT - 1);
+    if (strCommandLine.GetLength() >= TIMER_COMMAND_LIMIT)
+        return FALSE;
+    strWhy = "the timer command does not parse (\"<application path>\";<devices>;P: ...;EO: <n>)";
+    if (!ParseCmdLine(strCommandLine, &params, TRUE, FALSE))
+        return FALSE;
+    strWhy.Format("the product %s is not supported: it would show a message box that nobody closes",
+                  static_cast<LPCSTR>(params.m_strProduct));
+    if (ProductCode::Classify(params.m_strProduct) != ProductCode::classSupported)
+        return FALSE;
+    strWhy = "the device list cannot be read: it begins with a count, then type and index of each device, two "
+             "hexadecimal digits each, the index 00 to 09 (010102)";
+    return params.GetDeviceType(0) >= 0 && HeartbeatTable::IsValidIndex(params.GetDeviceIndex(0));
+}
+
+CString CTaskDefinition::GetTriggerXml() const
+{
+    if (m_nTrigger == triggerOnce)
+        return "    <TimeTrigger>\r\n      <StartBoundary>" + m_strStart
+               + "</StartBoundary>\r\n      <Enabled>true</Enabled>\r\n    </TimeTrigger>\r\n";
+    CString strSchedule = "      <ScheduleByDay>\r\n        <DaysInterval>1</DaysInterval>\r\n      </ScheduleByDay>\r\n";
+    if (m_nTrigger == triggerWeekly)
+    {
+        strSchedule = "      <ScheduleByWeek>\r\n        <DaysOfWeek>\r\n";
+        for (int nDay = 0; nDay < 7; ++nDay)
+            if ((m_nDays & (1 << nDay)) != 0)
+                strSchedule += CString("          <") + DAY_ELEMENTS[nDay] + " />\r\n";
+        strSchedule += "        </DaysOfWeek>\r\n        <WeeksInterval>1</WeeksInterval>\r\n      </ScheduleByWeek>\r\n";
+    }
+    return "    <CalendarTrigger>\r\n      <StartBoundary>" + m_strStart
+           + "</StartBoundary>\r\n      <Enabled>true</Enabled>\r\n" + strSchedule + "    </CalendarTrigger>\r\n";
+}
+
 CString CTaskDefinition::GetXml() const
 {
     // A missed power command is not run late: it would act on a machine that
@@ -108,10 +258,7 @@ CString CTaskDefinition::GetXml() const
     strXml += "    <Description>Tickward job</Description>\r\n";
     strXml += "  </RegistrationInfo>\r\n";
     strXml += "  <Triggers>\r\n";
-    strXml += "    <TimeTrigger>\r\n";
-    strXml += "      <StartBoundary>" + m_strStart + "</StartBoundary>\r\n";
-    strXml += "      <Enabled>true</Enabled>\r\n";
-    strXml += "    </TimeTrigger>\r\n";
+    strXml += GetTriggerXml();
     strXml += "  </Triggers>\r\n";
     strXml += "  <Principals>\r\n";
     strXml += "    <Principal id=\"Author\">\r\n";

@@ -1,9 +1,16 @@
-// twsched - creates a Task Scheduler task that runs Tickward once with a
-// given command line, or removes such a task.
+// twsched - creates a Task Scheduler task that runs Tickward with a given
+// command line once, every day or on given days of every week, or removes
+// such a task.
 //
-//   twsched add <task name> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>
+//   twsched add <task name> <when> <tickward path> <tickward command line...>
 //   twsched remove <task name>
-//   twsched write <xml file> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>
+//   twsched write <xml file> <when> <tickward path> <tickward command line...>
+//
+// <when> is <YYYY-MM-DD> <HH:MM> (once), daily <HH:MM>, or weekly <days>
+// <HH:MM> with days such as Mon,Thu; a recurring task starts at the next
+// such time. A command that Tickward would refuse, a single start in the
+// past and, for add, a Tickward path that does not exist are refused with
+// the reason: otherwise the mistake would show only at night.
 //
 // The words before the Tickward command line may be put in double quotes
 // (for blanks); the Tickward command line is everything after the blanks
@@ -32,11 +39,12 @@ enum
 };
 
 const char USAGE[] =
-    "usage: twsched add <task name> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>\n"
+    "usage: twsched add <task name> <when> <tickward path> <tickward command line...>\n"
     "       twsched remove <task name>\n"
-    "       twsched write <xml file> <YYYY-MM-DD> <HH:MM> <tickward path> <tickward command line...>\n"
-    "Creates (add) or removes a Task Scheduler task that runs Tickward once with the\n"
-    "given command line, or only writes its definition (write).\n"
+    "       twsched write <xml file> <when> <tickward path> <tickward command line...>\n"
+    "  <when>: <YYYY-MM-DD> <HH:MM> | daily <HH:MM> | weekly <Mon,Tue,...,Sun> <HH:MM>\n"
+    "Creates (add) or removes a Task Scheduler task that runs Tickward with the given\n"
+    "command line once, every day or every week, or only writes its definition (write).\n"
     "Exit code: 0 done; 1 schtasks failed; 2 wrong arguments; 3 no file or no schtasks.\n"
     "Example: twsched add Standby 2026-12-24 23:30 \"C:\\Program Files\\Tickward\\tickward.exe\" -E;2\n";
 
@@ -92,24 +100,41 @@ BOOL NextWord(const char*& p, CString& strWord)
     return TRUE;
 }
 
-// The job: date, time, Tickward path and the rest of the line.
+BOOL Refuse(const char* pszWhy, const CString& strWhat)
+{
+    fprintf(stderr, "twsched: %s: %s\n", static_cast<LPCSTR>(strWhat), pszWhy);
+    return FALSE;
+}
+
+// When the task starts: once, daily or weekly.
+BOOL ReadWhen(const char*& p, CTaskDefinition& task)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    CString strFirst, strSecond, strThird;
+    if (!NextWord(p, strFirst) || !NextWord(p, strSecond))
+        return FALSE;
+    if (strFirst == "daily")
+        return task.SetDaily(strSecond, now) || Refuse("not a time HH:MM", strSecond);
+    if (strFirst == "weekly")
+        return NextWord(p, strThird)
+               && (task.SetWeekly(strSecond, strThird, now)
+                   || Refuse("not days such as Mon,Thu and a time HH:MM", strSecond + " " + strThird));
+    if (!task.SetStart(strFirst, strSecond))
+        return Refuse("not a date YYYY-MM-DD and a time HH:MM", strFirst + " " + strSecond);
+    return !task.IsStartPast(now) || Refuse("the time has passed: the task would never run", strFirst + " " + strSecond);
+}
+
+// The job: when, Tickward path and the rest of the line.
 BOOL ReadJob(const char*& p, CTaskDefinition& task)
 {
-    CString strDate, strTime, strProgram;
-    if (!NextWord(p, strDate) || !NextWord(p, strTime) || !NextWord(p, strProgram) || *p == '\0')
+    CString strProgram;
+    if (!ReadWhen(p, task) || !NextWord(p, strProgram) || *p == '\0')
         return FALSE;
-    if (!task.SetStart(strDate, strTime))
-    {
-        fprintf(stderr, "twsched: \"%s %s\" is not a date YYYY-MM-DD and a time HH:MM\n",
-                static_cast<LPCSTR>(strDate), static_cast<LPCSTR>(strTime));
-        return FALSE;
-    }
     if (!task.SetAction(strProgram, p))
-    {
-        fprintf(stderr, "twsched: the Tickward path or command line cannot be used\n");
-        return FALSE;
-    }
-    return TRUE;
+        return Refuse("the Tickward path or command line cannot be used", strProgram);
+    CString strWhy;
+    return CTaskDefinition::IsUsableCommand(p, strWhy) || Refuse(strWhy, "Tickward would refuse this command");
 }
 
 int ReportSchtasks(const char* pszWhat, const CString& strName, BOOL bRan, DWORD dwExitCode)
@@ -136,6 +161,13 @@ int Add(const char* p)
     CTaskDefinition task;
     if (!NextWord(p, strName) || !ReadJob(p, task))
         return Usage();
+    // A task for another machine is written, not added: its path need not be here.
+    const DWORD dwAttributes = GetFileAttributesA(task.m_strProgram);
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
+        Refuse("there is no such program", task.m_strProgram);
+        return exitUsage;
+    }
 
     char szFolder[MAX_PATH];
     char szFile[MAX_PATH];

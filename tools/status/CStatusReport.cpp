@@ -35,8 +35,9 @@ BOOL ReadCounters(CSharedMemory& table, DWORD (&adwCounters)[COUNTER_COUNT], int
 // writing and rotating it meanwhile.
 BOOL ReadTail(LPCSTR pszPath, DWORD dwMax, CString& strTail, DWORD& dwError)
 {
-    HANDLE hFile = ::CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    const CRunJournal journal;
+    HANDLE hFile = ::CreateFileA(pszPath, GENERIC_READ, journal.GetShareMode(), NULL, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
     {
         dwError = ::GetLastError();
