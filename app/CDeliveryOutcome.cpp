@@ -13,24 +13,31 @@ struct SOutcomeRow
     int nPost;
     int nLaunch;
     int nExitCode;
+    const char* pszNote;    // the journal's last fact of the run, NULL when a stage noted it
 };
+
+typedef CDeliveryOutcome O;
+const int DONE = COrvaneApp::exitDone;
+const int UNUSABLE = COrvaneApp::exitUnusable;
+const int NOT_DELIVERED = COrvaneApp::exitNotDelivered;
 
 // The first row that matches decides. A job reached the application when
 // the application was started with it on its command line, or when it is in
 // the mailbox of an application that beats; a job in the mailbox of a dead
 // application that could not be started has no reader.
 const SOutcomeRow OUTCOMES[] = {
-    // liveness                          post                          launch                           exit
-    { CDeliveryOutcome::livenessUnusable, ANY,                         ANY,                             COrvaneApp::exitUnusable },
-    { CDeliveryOutcome::livenessFailed,   ANY,                         ANY,                             COrvaneApp::exitNotDelivered },
-    { ANY,                                CDeliveryOutcome::postNoKey, ANY,                             COrvaneApp::exitNotDelivered },
-    { ANY,                                ANY,                         CDeliveryOutcome::launchStarted, COrvaneApp::exitDone },
-    { ANY,                                ANY,                         CDeliveryOutcome::launchFailed,  COrvaneApp::exitNotDelivered },
-    { CDeliveryOutcome::livenessAlive,    CDeliveryOutcome::postWritten, ANY,                           COrvaneApp::exitDone },
-    { CDeliveryOutcome::livenessAlive,    CDeliveryOutcome::postWaiting, ANY,                           COrvaneApp::exitDone },
-    { CDeliveryOutcome::livenessStarted,  CDeliveryOutcome::postWritten, ANY,                           COrvaneApp::exitDone },
-    { CDeliveryOutcome::livenessStarted,  CDeliveryOutcome::postWaiting, ANY,                           COrvaneApp::exitDone },
-    { ANY,                                ANY,                         ANY,                             COrvaneApp::exitNotDelivered },
+    // liveness           post             launch            exit           journal
+    { O::livenessUnusable, ANY,            ANY,              UNUSABLE,      NULL },
+    { O::livenessFailed,   ANY,            ANY,              NOT_DELIVERED, NULL },
+    { ANY,                 O::postNoKey,   ANY,              NOT_DELIVERED, NULL },
+    { ANY,                 ANY,            O::launchStarted, DONE,          NULL },   // "started"
+    { ANY,                 ANY,            O::launchFailed,  NOT_DELIVERED, NULL },   // "start failed ..."
+    { O::livenessAlive,    O::postWritten, ANY,              DONE,          "not started" },
+    { O::livenessAlive,    O::postWaiting, ANY,              DONE,          "not started" },
+    { O::livenessStarted,  O::postWritten, ANY,              DONE,          "not started again" },
+    { O::livenessStarted,  O::postWaiting, ANY,              DONE,          "not started again" },
+    { O::livenessAlive,    ANY,            ANY,              NOT_DELIVERED, "not started" },   // in no slot
+    { ANY,                 ANY,            ANY,              NOT_DELIVERED, NULL },
 };
 
 BOOL Matches(int nRow, int nValue)
@@ -48,14 +55,18 @@ CDeliveryOutcome::~CDeliveryOutcome()
 {
 }
 
-int CDeliveryOutcome::GetExitCode() const
+int CDeliveryOutcome::Decide(const char*& pszNote) const
 {
     const int nRows = static_cast<int>(sizeof(OUTCOMES) / sizeof(OUTCOMES[0]));
     for (int i = 0; i < nRows; ++i)
     {
         const SOutcomeRow& row = OUTCOMES[i];
         if (Matches(row.nLiveness, m_nLiveness) && Matches(row.nPost, m_nPost) && Matches(row.nLaunch, m_nLaunch))
+        {
+            pszNote = row.pszNote;
             return row.nExitCode;
+        }
     }
-    return COrvaneApp::exitNotDelivered;
+    pszNote = NULL;
+    return NOT_DELIVERED;
 }

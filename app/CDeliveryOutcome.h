@@ -3,7 +3,7 @@
 //
 // Holds: CDeliveryOutcome. Each stage of a delivery sets its own field once:
 // the liveness test, the post into the mailbox, the launch of the
-// application. GetExitCode reads the three together in one table.
+// application. Decide reads the three together in one table.
 #ifndef APP_CDELIVERYOUTCOME_H
 #define APP_CDELIVERYOUTCOME_H
 
@@ -41,8 +41,9 @@ public:
     virtual ~CDeliveryOutcome();
 
     BOOL IsPosted() const { return m_nPost == postWritten || m_nPost == postWaiting; }
-    // The run's exit code (COrvaneApp::ExitCode).
-    int GetExitCode() const;
+    // The run's exit code (COrvaneApp::ExitCode), and the journal's last
+    // fact of the run when no stage has noted one (NULL then).
+    int Decide(const char*& pszNote) const;
 
     int m_nLiveness;
     int m_nPost;

@@ -152,7 +152,10 @@ void COrvaneApp::StartCmdlineProcess(LPCSTR pszText, int nLength)
     DeliverSerialised(params, check, outcome);
     if (outcome.m_nLiveness == CDeliveryOutcome::livenessStarting)
         AwaitStart(params, check, outcome);
-    SetExitCode(outcome.GetExitCode());
+    const char* pszNote = NULL;
+    SetExitCode(outcome.Decide(pszNote));
+    if (pszNote != NULL)
+        m_record.Note(pszNote);
 }
 
 // Keeps the received command in m_szCmdLine, always terminated. A command
@@ -195,13 +198,9 @@ void COrvaneApp::DeliverSerialised(CCmdLineParams& params, CInstanceCheck& check
 // second copy. One that is starting already is waited for later, outside.
 void COrvaneApp::Deliver(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome)
 {
-    if (!TestLiveness(params, check, outcome) || !PostToMailbox(params, outcome))
+    if (!TestLiveness(params, check, outcome) || !PostToMailbox(params, outcome)
+        || outcome.m_nLiveness == CDeliveryOutcome::livenessAlive)
         return;
-    if (outcome.m_nLiveness == CDeliveryOutcome::livenessAlive)
-    {
-        m_record.Note("not started");
-        return;
-    }
     DWORD dwLeft = 0;
     if (outcome.IsPosted() && StartRecordOf(params).IsStarting(m_dwStartWindow, dwLeft))
     {
@@ -229,7 +228,6 @@ void COrvaneApp::AwaitStart(CCmdLineParams& params, CInstanceCheck& check, CDeli
         if (bAlive)
         {
             outcome.m_nLiveness = CDeliveryOutcome::livenessStarted;
-            m_record.Note("not started again");
             return;
         }
     }

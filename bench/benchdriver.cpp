@@ -266,23 +266,32 @@ void MeasureDelivery(int nRuns, CResults& results)
     MeasurePeakMemory(nRuns, results);
 }
 
+// Twenty runs started back to back into an empty mailbox, timed until the
+// last one ended; FALSE unless all exited 0 and the mailbox holds twenty slots.
+BOOL RunBurst(const std::string& strApp, int nFirstJob, double& dElapsed)
+{
+    ClearMailbox();
+    HANDLE ahProcess[BURST_SIZE];
+    const double dStart = Now();
+    for (int j = 0; j < BURST_SIZE; ++j)
+        ahProcess[j] = Start(TickwardJob(strApp, nFirstJob + j));
+    BOOL bAllDone = TRUE;
+    for (int j = 0; j < BURST_SIZE; ++j)
+        bAllDone = Finish(ahProcess[j]) == 0 && bAllDone;
+    dElapsed = Now() - dStart;
+    return bAllDone && CountSlots() == BURST_SIZE;
+}
+
 void MeasureBurst(int nRuns, CResults& results)
 {
     const std::string strApp = g_strWork + "standin.exe";
     const int nStartsBefore = CountStandInStarts();
     for (int i = 1; i <= nRuns; ++i)
     {
-        ClearMailbox();
-        HANDLE ahProcess[BURST_SIZE];
-        const double dStart = Now();
-        for (int j = 0; j < BURST_SIZE; ++j)
-            ahProcess[j] = Start(TickwardJob(strApp, i * 100 + j));
-        BOOL bAllDone = TRUE;
-        for (int j = 0; j < BURST_SIZE; ++j)
-            bAllDone = Finish(ahProcess[j]) == 0 && bAllDone;
-        results.m_aBurst.push_back(Now() - dStart);
-        if (!bAllDone || CountSlots() != BURST_SIZE)
+        double dElapsed = 0.0;
+        if (!RunBurst(strApp, i * 100, dElapsed))
             Fail("a burst did not end with twenty exits 0 and twenty slots", i);
+        results.m_aBurst.push_back(dElapsed);
     }
     results.m_nBurstStarts = CountStandInStarts() - nStartsBefore;
     ClearMailbox();
@@ -300,18 +309,11 @@ void MeasureSlowStartBurst(int nRuns, CResults& results)
     const int nStartsBefore = CountStandInStarts();
     for (int i = 1; i <= nRuns; ++i)
     {
-        ClearMailbox();
         ResetEvent(hStandInStop);
-        HANDLE ahProcess[BURST_SIZE];
-        const double dStart = Now();
-        for (int j = 0; j < BURST_SIZE; ++j)
-            ahProcess[j] = Start(TickwardJob(strApp, 5000 + i * 100 + j));
-        BOOL bAllDone = TRUE;
-        for (int j = 0; j < BURST_SIZE; ++j)
-            bAllDone = Finish(ahProcess[j]) == 0 && bAllDone;
-        results.m_aSlowBurst.push_back(Now() - dStart);
-        if (!bAllDone || CountSlots() != BURST_SIZE)
+        double dElapsed = 0.0;
+        if (!RunBurst(strApp, 5000 + i * 100, dElapsed))
             Fail("a burst for a starting application did not end with twenty exits 0 and twenty slots", i);
+        results.m_aSlowBurst.push_back(dElapsed);
         SetEvent(hStandInStop);     // the application ends: the next burst finds it dead
         Sleep(1000);
     }

@@ -22,11 +22,16 @@
 
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ParseCmdLine.h"
-#include "tools/ProgramOptions.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+// Built as a shipped program it carries the project's version; built from
+// the SDK elsewhere (as an application of its own would be), it has none.
+#ifndef TICKWARD_VERSION
+#define TICKWARD_VERSION "(built from the SDK)"
+#endif
 
 namespace
 {
@@ -139,8 +144,17 @@ int main()
     LPCSTR pszTail = AfxGetCmdTail(szCommandLine);
     CString strWord(pszTail);
     strWord.TrimRight();
-    if (ProgramOptions::Answer(strWord, "receiver", USAGE))
+    // As the tools answer them (tools/ProgramOptions.h, which is no part of the SDK).
+    if (strWord == "--help" || strWord == "-h" || strWord == "/?")
+    {
+        fputs(USAGE, stdout);
         return 0;
+    }
+    if (strWord == "--version")
+    {
+        printf("receiver %s\n", TICKWARD_VERSION);
+        return 0;
+    }
     LPCSTR pszJob = ReadOptions(pszTail, options);
     ChooseDevice(pszJob, options);
 

@@ -54,6 +54,7 @@ kernel32.dll DeleteCriticalSection
 kernel32.dll DeleteFileA
 kernel32.dll EnterCriticalSection
 kernel32.dll FormatMessageA
+kernel32.dll FileTimeToSystemTime
 kernel32.dll FreeLibrary
 kernel32.dll GetCommandLineA
 kernel32.dll GetCurrentProcess
@@ -61,6 +62,7 @@ kernel32.dll GetCurrentProcessId
 kernel32.dll GetCurrentThreadId
 kernel32.dll GetEnvironmentVariableA
 kernel32.dll GetExitCodeProcess
+kernel32.dll GetFileAttributesA
 kernel32.dll GetFileAttributesExA    from 98 and NT 4
 kernel32.dll GetFileSize
 kernel32.dll GetLastError
@@ -102,6 +104,7 @@ kernel32.dll SetThreadPriority
 kernel32.dll SetUnhandledExceptionFilter
 kernel32.dll Sleep
 kernel32.dll SuspendThread
+kernel32.dll SystemTimeToFileTime
 kernel32.dll TerminateProcess
 kernel32.dll TerminateThread
 kernel32.dll TlsGetValue

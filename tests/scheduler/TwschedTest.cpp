@@ -213,9 +213,27 @@ TEST(Twsched, RefusesWhatItCannotSchedule)
     EXPECT_EQ(2u, RunTwsched(""));
     EXPECT_EQ(2u, RunTwsched("schedule x"));
     EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " 2099-12-24 20:15 " + strTickward));
-    EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " 2026-12-32 20:15 " + strTickward + " -E;2"));
+    EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " 2099-12-32 20:15 " + strTickward + " -E;2"));
     EXPECT_EQ(2u, RunTwsched("add \"a\"b\" 2099-12-24 20:15 " + strTickward + " -E;2"));
     EXPECT_EQ(2u, RunTwsched("remove"));
+    // What would fail only at night: what Tickward itself refuses, a start
+    // that has passed, a Tickward that is not there.
+    const std::string strWrite = "write " + Quoted(strFile) + " 2099-12-24 20:15 " + strTickward + " ";
+    const std::string strTimer =
+        "\"C:\\TV\\tvapp.exe\";010102;P: _SEL;D: 5;Key: ;File: \"C:\\r.ts\";FM: 1;TO: 1;SO: 0;EO: 0";
+    const std::string refused[] = {
+        "-E;7", "-E",
+        std::string(strTimer).replace(strTimer.find("_SEL"), 4, "_XYZ"),
+        std::string(strTimer).replace(strTimer.find("010102"), 6, "0101"),
+        std::string(strTimer).replace(strTimer.find("010102"), 6, "01010A"),
+        std::string(strTimer).replace(strTimer.find("r.ts"), 4, std::string(1000, 'r')) };
+    for (const std::string& strCommand : refused)
+        EXPECT_EQ(2u, RunTwsched(strWrite + strCommand)) << strCommand;
+    EXPECT_EQ(0u, RunTwsched(strWrite + strTimer)) << "the same job, usable";
+    DeleteFileA(strFile.c_str());
+    EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " 2020-12-24 20:15 " + strTickward + " -E;2")) << "past";
+    EXPECT_EQ(2u, RunTwsched("write " + Quoted(strFile) + " weekly Mon,Xyz 20:15 " + strTickward + " -E;2"));
+    EXPECT_EQ(2u, RunTwsched("add Missing 2099-12-24 20:15 " + strTickward + " -E;2")) << "no such Tickward here";
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(strFile.c_str())) << "nothing written";
     EXPECT_EQ(3u, RunTwsched("write \"C:\\no such folder\\x.xml\" 2099-12-24 20:15 " + strTickward + " -E;2"));
 }
