@@ -273,9 +273,13 @@ BOOL RunBurst(const std::string& strApp, int nFirstJob, double& dElapsed)
     ClearMailbox();
     HANDLE ahProcess[BURST_SIZE];
     const double dStart = Now();
-    for (int j = 0; j < BURST_SIZE; ++j)
-        ahProcess[j] = Start(TickwardJob(strApp, nFirstJob + j));
     BOOL bAllDone = TRUE;
+    for (int j = 0; j < BURST_SIZE; ++j)
+    {
+        ahProcess[j] = Start(TickwardJob(strApp, nFirstJob + j));
+        if (ahProcess[j] == NULL)
+            Fail("the driver could not start a run of a burst", nFirstJob + j);
+    }
     for (int j = 0; j < BURST_SIZE; ++j)
         bAllDone = Finish(ahProcess[j]) == 0 && bAllDone;
     dElapsed = Now() - dStart;

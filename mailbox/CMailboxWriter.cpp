@@ -53,21 +53,30 @@ BOOL CMailboxWriter::Post(const CString& strKey, const CString& strCmdLine)
 // Every slot is read, also past a free one: the same job may wait further on.
 int CMailboxWriter::FindSlot(CRegistry& reg, const CString& strKey, const CString& strCmdLine, CString& strFree)
 {
+    CString astrNames[MailboxLayout::SLOT_COUNT];
+    CString astrTexts[MailboxLayout::SLOT_COUNT];
+    BOOL abFound[MailboxLayout::SLOT_COUNT];
+    for (int i = 0; i < MailboxLayout::SLOT_COUNT; ++i)
+        astrNames[i] = MailboxLayout::GetSlotName(MailboxLayout::FIRST_SLOT + i);
     strFree.Empty();
-    for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT; ++nSlot)
+    // No key yet: every slot is free, and writing the first makes the key.
+    if (!reg.ReadStrings(strKey, astrNames, MailboxLayout::SLOT_COUNT, astrTexts, abFound))
     {
-        const CString strName = MailboxLayout::GetSlotName(nSlot);
-        CString strExisting;
-        if (!reg.ReadString(strKey, strName, strExisting))
+        strFree = astrNames[0];
+        return resultNone;
+    }
+    for (int i = 0; i < MailboxLayout::SLOT_COUNT; ++i)
+    {
+        if (!abFound[i])
         {
             if (strFree.IsEmpty())
-                strFree = strName;
+                strFree = astrNames[i];
             continue;
         }
-        Trace("CmdLine exist already: %s - %s", static_cast<LPCSTR>(strName), static_cast<LPCSTR>(strExisting));
-        if (strExisting == strCmdLine)
+        Trace("CmdLine exist already: %s - %s", static_cast<LPCSTR>(astrNames[i]), static_cast<LPCSTR>(astrTexts[i]));
+        if (astrTexts[i] == strCmdLine)
         {
-            m_strSlot = strName;
+            m_strSlot = astrNames[i];
             return resultAlreadyWaiting;
         }
     }

@@ -52,7 +52,24 @@ BOOL CRegistry::ReadString(LPCSTR pszKey, LPCSTR pszName, CString& strValue)
     HKEY hKey = NULL;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, pszKey, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
         return FALSE;
+    const BOOL bRead = QueryText(hKey, pszName, strValue);
+    ::RegCloseKey(hKey);
+    return bRead;
+}
 
+BOOL CRegistry::ReadStrings(LPCSTR pszKey, const CString* pstrNames, int nCount, CString* pstrValues, BOOL* pbFound)
+{
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, pszKey, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
+        return FALSE;
+    for (int i = 0; i < nCount; ++i)
+        pbFound[i] = QueryText(hKey, pstrNames[i], pstrValues[i]);
+    ::RegCloseKey(hKey);
+    return TRUE;
+}
+
+BOOL CRegistry::QueryText(HKEY hKey, LPCSTR pszName, CString& strValue)
+{
     // One byte more than the query may fill, so that a value that fills the
     // whole buffer, or one stored without its terminating zero, still ends
     // where its data ends and is never read further.
@@ -62,8 +79,6 @@ BOOL CRegistry::ReadString(LPCSTR pszKey, LPCSTR pszName, CString& strValue)
     DWORD dwSize = READ_BUFFER_SIZE;
     const LONG lResult = ::RegQueryValueExA(hKey, pszName, NULL, &dwType,
                                             reinterpret_cast<LPBYTE>(szBuffer), &dwSize);
-    ::RegCloseKey(hKey);
-
     if (lResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
         return FALSE;
     if (dwSize > READ_BUFFER_SIZE)

@@ -24,6 +24,10 @@ public:
     // is read; a longer one or one of another type counts as no text, and
     // strValue is then left as it was.
     BOOL ReadString(LPCSTR pszKey, LPCSTR pszName, CString& strValue);
+    // The same for nCount values at once, with the key opened once: what a
+    // scan of the whole mailbox costs every delivery. pbFound[i] tells
+    // whether pstrValues[i] was read. FALSE when the key cannot be opened.
+    BOOL ReadStrings(LPCSTR pszKey, const CString* pstrNames, int nCount, CString* pstrValues, BOOL* pbFound);
     BOOL WriteString(LPCSTR pszKey, LPCSTR pszName, LPCSTR pszValue);
 
     BOOL ReadDword(HKEY hRoot, LPCSTR pszKey, LPCSTR pszName, DWORD& dwValue);
@@ -47,6 +51,7 @@ protected:
 
 private:
     BOOL TakeFreeLock(HKEY hRoot, LPCSTR pszKey);
+    static BOOL QueryText(HKEY hKey, LPCSTR pszName, CString& strValue);
 
     CRegistry(const CRegistry&);
     CRegistry& operator=(const CRegistry&);
