@@ -94,6 +94,27 @@ struct SStormTotals
     int nMostCopies;            // receivers serving at once, at most
 };
 
+// What the storm does once in a round: a drawn delay after the count it
+// watches (jobs posted, jobs handed over) reached a drawn number.
+struct SStormAct
+{
+    BOOL bPending;
+    size_t nAfter;
+    DWORD dwDelay;
+    DWORD dwReachedAt;      // 0 until the count reached nAfter
+
+    // TRUE once, when it is due.
+    BOOL IsDue(size_t nCount, DWORD dwNow)
+    {
+        if (bPending && dwReachedAt == 0 && nCount >= nAfter)
+            dwReachedAt = dwNow;
+        if (!bPending || dwReachedAt == 0 || dwNow - dwReachedAt < dwDelay)
+            return FALSE;
+        bPending = FALSE;
+        return TRUE;
+    }
+};
+
 // Processes of this name running now.
 std::vector<DWORD> ProcessesNamed(const char* pszName)
 {
@@ -378,54 +399,29 @@ protected:
     void WatchRound(std::vector<SStormJob>& jobs, BOOL bKillReceiver, BOOL bStopReceiver)
     {
         const DWORD dwStart = GetTickCount();
-        const size_t nRunKillAfter = static_cast<size_t>(Draw(0, WAVE - 2));
-        const DWORD dwRunKillDelay = static_cast<DWORD>(Draw(0, SAMPLE_PAUSE));
-        DWORD dwPostsReachedAt = 0;
-        const size_t nKillAfter = static_cast<size_t>(Draw(1, WAVE - 2));
-        const DWORD dwKillDelay = static_cast<DWORD>(Draw(0, static_cast<int>(m_dwJobPause)));
-        const size_t nStopAfter = static_cast<size_t>(Draw(1, WAVE - 2));
-        const DWORD dwStopDelay = static_cast<DWORD>(Draw(0, SAMPLE_PAUSE));
-        DWORD dwReachedAt = 0;
-        DWORD dwStopReachedAt = 0;
-        BOOL bRunKilled = FALSE;
+        SStormAct runKill = { TRUE, static_cast<size_t>(Draw(0, WAVE - 2)),
+                              static_cast<DWORD>(Draw(0, SAMPLE_PAUSE)), 0 };
+        SStormAct receiverKill = { bKillReceiver, static_cast<size_t>(Draw(1, WAVE - 2)),
+                                   static_cast<DWORD>(Draw(0, static_cast<int>(m_dwJobPause))), 0 };
+        SStormAct receiverStop = { bStopReceiver, static_cast<size_t>(Draw(1, WAVE - 2)),
+                                   static_cast<DWORD>(Draw(0, SAMPLE_PAUSE)), 0 };
         while (!AllEnded(jobs) && GetTickCount() - dwStart < RUN_TIMEOUT && !HasFatalFailure())
         {
             const std::string strLog = ReceiverLog();
             Observe(jobs, strLog);
             const DWORD dwNow = GetTickCount();
-            if (dwPostsReachedAt == 0 && PostedCount(jobs) >= nRunKillAfter)
-                dwPostsReachedAt = dwNow;
-            if (!bRunKilled && dwPostsReachedAt != 0 && dwNow - dwPostsReachedAt >= dwRunKillDelay)
-            {
+            if (runKill.IsDue(PostedCount(jobs), dwNow))
                 KillOneRun(jobs);
-                bRunKilled = TRUE;
-            }
-            if (bKillReceiver)
-            {
-                if (dwReachedAt == 0 && HandedOverCount(strLog) >= nKillAfter)
-                    dwReachedAt = dwNow;
-                if (dwReachedAt != 0 && dwNow - dwReachedAt >= dwKillDelay)
-                {
-                    KillReceivers();
-                    bKillReceiver = FALSE;
-                }
-            }
-            if (bStopReceiver)
-            {
-                if (dwStopReachedAt == 0 && PostedCount(jobs) >= nStopAfter)
-                    dwStopReachedAt = dwNow;
-                if (dwStopReachedAt != 0 && dwNow - dwStopReachedAt >= dwStopDelay)
-                {
-                    StopReceiver();
-                    bStopReceiver = FALSE;
-                }
-            }
+            if (receiverKill.IsDue(HandedOverCount(strLog), dwNow))
+                KillReceivers();
+            if (receiverStop.IsDue(PostedCount(jobs), dwNow))
+                StopReceiver();
             Sleep(STORM_POLL);
         }
         ASSERT_TRUE(AllEnded(jobs)) << "a run did not end";
-        if (bKillReceiver)
+        if (receiverKill.bPending)
             KillReceivers();
-        if (bStopReceiver)
+        if (receiverStop.bPending)
             StopReceiver();
         RestartIfNoRunDid();
     }
