@@ -201,8 +201,7 @@ void COrvaneApp::Deliver(CCmdLineParams& params, CInstanceCheck& check, CDeliver
     if (!TestLiveness(params, check, outcome) || !PostToMailbox(params, outcome)
         || outcome.m_nLiveness == CDeliveryOutcome::livenessAlive)
         return;
-    DWORD dwLeft = 0;
-    if (outcome.IsPosted() && StartRecordOf(params).IsStarting(m_dwStartWindow, dwLeft))
+    if (outcome.IsPosted() && StartRecordOf(params).IsStarting(m_dwStartWindow))
     {
         outcome.m_nLiveness = CDeliveryOutcome::livenessStarting;
         m_record.Note("starting");
@@ -219,8 +218,7 @@ void COrvaneApp::AwaitStart(CCmdLineParams& params, CInstanceCheck& check, CDeli
 {
     const CStartRecord start = StartRecordOf(params);
     const int nCategory = HeartbeatTable::GetCategory(params.GetDeviceType(0));
-    DWORD dwLeft = 0;
-    while (start.IsStarting(m_dwStartWindow, dwLeft))
+    while (start.IsStarting(m_dwStartWindow))
     {
         int bAlive = 0;
         if (!check.CheckInstance(nCategory, params.GetDeviceIndex(0), bAlive))

@@ -50,9 +50,8 @@ BOOL CStartRecord::Write(DWORD dwProcessId)
     return lResult == ERROR_SUCCESS;
 }
 
-BOOL CStartRecord::IsStarting(DWORD dwWindow, DWORD& dwLeft) const
+BOOL CStartRecord::IsStarting(DWORD dwWindow) const
 {
-    dwLeft = 0;
     SRecord record;
     if (!Read(record) || !IsSameProcessRunning(record))
         return FALSE;
@@ -60,11 +59,7 @@ BOOL CStartRecord::IsStarting(DWORD dwWindow, DWORD& dwLeft) const
     ::GetSystemTimeAsFileTime(&now);
     // A clock set back makes the start look later than now: still starting.
     const ULONGLONG nAge = ToTicks(now) > ToTicks(record.created) ? ToTicks(now) - ToTicks(record.created) : 0;
-    const ULONGLONG nWindow = static_cast<ULONGLONG>(dwWindow) * TICKS_PER_MS;
-    if (nAge >= nWindow)
-        return FALSE;
-    dwLeft = static_cast<DWORD>((nWindow - nAge + TICKS_PER_MS - 1) / TICKS_PER_MS);
-    return TRUE;
+    return nAge < static_cast<ULONGLONG>(dwWindow) * TICKS_PER_MS;
 }
 
 BOOL CStartRecord::GetCreationTime(HANDLE hProcess, FILETIME& created)

@@ -26,8 +26,8 @@ public:
     // Records the process just created as the device's starting application.
     BOOL Write(DWORD dwProcessId);
     // TRUE while the recorded process runs and less than dwWindow ms have
-    // passed since its creation; dwLeft is then the rest of the window.
-    BOOL IsStarting(DWORD dwWindow, DWORD& dwLeft) const;
+    // passed since its creation.
+    BOOL IsStarting(DWORD dwWindow) const;
 
 private:
     struct SRecord

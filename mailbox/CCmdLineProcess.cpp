@@ -29,7 +29,6 @@ CCmdLineProcess::CCmdLineProcess()
       m_pHeartbeat(NULL),
       m_evStopAsked(FALSE, TRUE),
       m_bHandOverAtStop(FALSE),
-      m_bHandedOverAtStop(FALSE),
       m_nUnhanded(0),
       m_bMarkFailed(FALSE)
 {
@@ -364,9 +363,8 @@ void CCmdLineProcess::HandOver(const CString& strCmdLine, BOOL bPause)
 // after it, the worker never being terminated in between.
 void CCmdLineProcess::HandOverAtStop()
 {
-    if (!m_bHandOverAtStop || m_bHandedOverAtStop)
+    if (!m_bHandOverAtStop)
         return;
-    m_bHandedOverAtStop = TRUE;
     CMutex delivery(FALSE, MailboxLayout::GetDeliveryMutexName());
     const BOOL bHeld = delivery.m_hObject != NULL && delivery.Lock(STOP_DELIVERY_WAIT);
     if (m_pHeartbeat != NULL)

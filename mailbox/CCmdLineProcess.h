@@ -124,7 +124,6 @@ private:
 
     CEvent m_evStopAsked;       // set by StopReader: pauses end early
     BOOL m_bHandOverAtStop;     // StopReader asked: the last jobs go under the delivery mutex
-    BOOL m_bHandedOverAtStop;
     int m_nUnhanded;            // marked, callback not yet called; under m_csLock
     BOOL m_bMarkFailed;         // in this drain
     CString m_strUnmarked;      // the last job whose mark failed, reported once
