@@ -287,6 +287,19 @@ BOOL CCmdLineProcess::MarkConsumed(CRegistry& registry, LPCSTR pszSlot)
     return registry.WriteString(m_strRegistryKey, pszSlot, MailboxLayout::CONSUMED_MARK);
 }
 
+void CCmdLineProcess::OnCommand(CCmdLineParams* pParams)
+{
+    if (g_RegistryCallback != NULL)
+    {
+        LogTagged("CCmdLineProcess::CheckRegistryComanndos() Send a new Event to MainFrame");
+        g_RegistryCallback(pParams);
+    }
+    else
+    {
+        LogTagged("CCmdLineProcess::CheckRegistryComanndos() g_RegistryCallback = NULL");
+    }
+}
+
 void CCmdLineProcess::OnDrainEnd()
 {
 }
@@ -341,15 +354,7 @@ void CCmdLineProcess::HandOver(const CString& strCmdLine, BOOL bPause)
                   static_cast<LPCSTR>(strCmdLine));
         return;
     }
-    if (g_RegistryCallback != NULL)
-    {
-        LogTagged("CCmdLineProcess::CheckRegistryComanndos() Send a new Event to MainFrame");
-        g_RegistryCallback(&params);
-    }
-    else
-    {
-        LogTagged("CCmdLineProcess::CheckRegistryComanndos() g_RegistryCallback = NULL");
-    }
+    OnCommand(&params);
     if (bPause)
         Pause(COMMAND_PAUSE);
 }

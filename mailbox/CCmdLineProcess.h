@@ -106,6 +106,9 @@ protected:
     // Writes the consumed mark into a slot just found; FALSE when the
     // registry refused it (a test refuses it).
     virtual BOOL MarkConsumed(CRegistry& registry, LPCSTR pszSlot);
+    // Hands one parsed command to the application, on the worker: to
+    // g_RegistryCallback, unless a derived reader has a handler of its own.
+    virtual void OnCommand(CCmdLineParams* pParams);
     // Called on the worker when a drain has ended and its slots are deleted.
     virtual void OnDrainEnd();
     virtual BOOL MayTerminate() const;

@@ -16,20 +16,7 @@ void CJobReader::Pause(DWORD dwMilliseconds)
     CCmdLineProcess::Pause(dwMilliseconds == COMMAND_PAUSE ? m_dwCommandPause : dwMilliseconds);
 }
 
-void CJobReader::RememberStartJob(const CString& strJob)
-{
-    m_strStartJob = strJob;
-}
-
-BOOL CJobReader::IsStartJobCopy(const CString& strJob)
-{
-    if (m_strStartJob.IsEmpty() || m_strStartJob != strJob)
-        return FALSE;
-    m_strStartJob.Empty();
-    return TRUE;
-}
-
 void CJobReader::OnDrainEnd()
 {
-    m_strStartJob.Empty();
+    m_startJob.Forget();
 }

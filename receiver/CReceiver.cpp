@@ -112,19 +112,8 @@ void CReceiver::HandleCommandLineJob(LPCSTR pszJob)
         Print(CString("receiver: cannot read the job on the command line: ") + pszJob);
         return;
     }
-    m_reader.RememberStartJob(GetJobText(params));
+    m_reader.m_startJob.Remember(params);
     HandleJob(params, "command line");
-}
-
-// The job in mailbox form with the device list trimmed: the same job reads
-// the same whether it came on the command line (whose startup skipped the
-// blank before the device list) or from a mailbox slot (which keeps it).
-CString CReceiver::GetJobText(CCmdLineParams& params)
-{
-    params.GetDeviceCount();
-    CString strText;
-    BuildRegistryCmdLine(&params, strText);
-    return strText;
 }
 
 // Runs on the reader's worker thread.
@@ -133,7 +122,7 @@ void CReceiver::OnMailboxJob(CCmdLineParams* pParams)
     CReceiver* pThis = s_pReceiver;
     if (pThis == NULL || pParams == NULL)
         return;
-    if (pThis->m_reader.IsStartJobCopy(GetJobText(*pParams)))
+    if (pThis->m_reader.m_startJob.IsCopy(*pParams))
     {
         pThis->Print("receiver: job from mailbox was handled already (command line)");
         return;

@@ -35,7 +35,6 @@ public:
 
 private:
     static void OnMailboxJob(CCmdLineParams* pParams);
-    static CString GetJobText(CCmdLineParams& params);
     BOOL StartReader();
     void StopReader();
     void HandleCommandLineJob(LPCSTR pszJob);
