@@ -5,8 +5,10 @@
 # tree:
 #   <programs>.exe, README.md, LICENSE, docs/, scheduler/   component programs
 #   sdk/include/<folder>/*.h, sdk/lib/*.a, sdk/cmake/       component sdk
+#   sdk/bin/twreader.dll, sdk/lib/twreader.def
 # A receiving application points CMAKE_PREFIX_PATH at sdk/ and writes
-# find_package(Tickward); it links the one target Tickward::Tickward. The
+# find_package(Tickward); it links the target Tickward::Tickward (the C++
+# libraries) or Tickward::Reader (twreader.dll). The
 # package files lie in sdk/cmake/, where find_package looks in a prefix
 # when it builds for Windows.
 
@@ -21,21 +23,29 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 string(REGEX MATCH "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+" TW_RC_VERSION ${PROJECT_VERSION}.0.0.0)
 string(REPLACE "." "," TW_RC_VERSION_COMMAS ${TW_RC_VERSION})
 
-# tickward_program(TARGET DESCRIPTION): TARGET is shipped. It gets a version
-# resource with the project version (DESCRIPTION is the one Windows shows in
-# the file's properties), is linked stripped (no symbol table: nothing reads
-# one on an operator's machine, and the symbols are most of an unstripped
-# program's size) and goes to the top of the install tree. The list of
-# shipped programs is the global property TICKWARD_PROGRAMS.
-function(tickward_program TARGET DESCRIPTION)
+# tickward_version_resource(TARGET FILE TYPE DESCRIPTION): TARGET, built as
+# FILE (VFT_APP or VFT_DLL), gets a version resource with the project
+# version; DESCRIPTION is the one Windows shows in the file's properties.
+# It is linked stripped (no symbol table: nothing reads one on an
+# operator's machine, and the symbols are most of an unstripped file's
+# size).
+function(tickward_version_resource TARGET FILE TYPE DESCRIPTION)
     target_link_options(${TARGET} PRIVATE -s)
-    target_compile_definitions(${TARGET} PRIVATE TICKWARD_VERSION="${PROJECT_VERSION}")
     set(TW_RC_NAME ${TARGET})
-    set(TW_RC_FILE ${TARGET}.exe)
+    set(TW_RC_FILE ${FILE})
+    set(TW_RC_FILETYPE ${TYPE})
     set(TW_RC_DESCRIPTION ${DESCRIPTION})
     set(rc ${CMAKE_BINARY_DIR}/res/${TARGET}.version.rc)
     configure_file(${CMAKE_SOURCE_DIR}/res/version.rc.in ${rc} @ONLY)
     target_sources(${TARGET} PRIVATE ${rc})
+endfunction()
+
+# tickward_program(TARGET DESCRIPTION): TARGET is shipped, with its version
+# resource, at the top of the install tree. The list of shipped programs is
+# the global property TICKWARD_PROGRAMS.
+function(tickward_program TARGET DESCRIPTION)
+    tickward_version_resource(${TARGET} ${TARGET}.exe VFT_APP "${DESCRIPTION}")
+    target_compile_definitions(${TARGET} PRIVATE TICKWARD_VERSION="${PROJECT_VERSION}")
     install(TARGETS ${TARGET} RUNTIME DESTINATION . COMPONENT programs)
     set_property(GLOBAL APPEND PROPERTY TICKWARD_PROGRAMS ${TARGET})
 endfunction()
@@ -74,6 +84,18 @@ foreach(lib ${TICKWARD_SDK_LIBRARIES})
     install(DIRECTORY ${folder}/ DESTINATION sdk/include/${folder} COMPONENT sdk
         FILES_MATCHING PATTERN "*.h")
 endforeach()
+# The same receiving side as twreader.dll with a C interface, for
+# applications of other frameworks, compilers and languages: the DLL in
+# sdk/bin, its header in sdk/include/twreader, its import library and .def
+# in sdk/lib; the target Tickward::Reader.
+tickward_version_resource(twreader twreader.dll VFT_DLL "Tickward's mailbox reader and heartbeat for receiving applications")
+install(TARGETS twreader EXPORT TickwardTargets
+    RUNTIME DESTINATION sdk/bin COMPONENT sdk
+    ARCHIVE DESTINATION sdk/lib COMPONENT sdk
+    INCLUDES DESTINATION sdk/include)
+install(FILES twreader/twreader.h DESTINATION sdk/include/twreader COMPONENT sdk)
+install(FILES ${CMAKE_BINARY_DIR}/twreader/twreader.def DESTINATION sdk/lib COMPONENT sdk)
+
 install(EXPORT TickwardTargets NAMESPACE Tickward::
     DESTINATION sdk/cmake COMPONENT sdk)
 # A 32-bit application finds only the 32-bit SDK, a 64-bit one the 64-bit.

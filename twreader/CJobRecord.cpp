@@ -1,0 +1,18 @@
+// CJobRecord.cpp - a job of the DLL's C interface.
+#include "twreader/CJobRecord.h"
+
+void CJobRecord::Show(CCmdLineParams& params, TWJOB& job)
+{
+    job.nDeviceType = params.GetDeviceType(0);
+    job.nDeviceIndex = params.GetDeviceIndex(0);
+    job.pszDevices = params.m_strDevices;
+    job.pszProduct = params.m_strProduct;
+    job.nD = params.m_nD;
+    job.pszKey = params.m_strKey;
+    job.pszFile = params.m_strFile;
+    job.nFM = params.m_nFM;
+    job.nTO = params.m_nTO;
+    job.nSO = params.m_nSO;
+    job.nEO = params.m_nEO;
+    job.pvReserved = NULL;
+}

@@ -1,0 +1,59 @@
+// CServedDevice.cpp - one device served through the DLL.
+#include "twreader/CServedDevice.h"
+
+#include "instance/HeartbeatTable.h"
+#include "mailbox/MailboxLayout.h"
+
+namespace
+{
+// As the example receiving application: the stop waits two thirds of this
+// for the reader, which may wait up to its STOP_DELIVERY_WAIT for the runs
+// that test the heartbeat.
+const DWORD READER_STOP_TIMEOUT = 60000;
+}
+
+CServedDevice::CServedDevice(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, void* pvContext)
+    : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex), m_pNext(NULL), m_reader(pfnCallback, pvContext)
+{
+}
+
+CServedDevice::~CServedDevice()
+{
+}
+
+TWRESULT CServedDevice::Serve(const CStartJob& startJob)
+{
+    if (!m_heartbeat.Start(HeartbeatTable::GetCategory(m_nDeviceType), m_nDeviceIndex))
+        return TW_E_HEARTBEAT;
+    CEvent* pEvent = new CEvent(FALSE, TRUE);
+    if (pEvent->m_hObject == NULL)
+    {
+        delete pEvent;
+        m_heartbeat.Stop();
+        return TW_E_READER;
+    }
+    m_reader.m_pRegistryChangeEvent = pEvent;   // the reader owns it from here on
+    m_reader.m_strRegistryKey = MailboxLayout::KEY;
+    m_reader.m_wDeviceType = static_cast<WORD>(m_nDeviceType);
+    m_reader.m_wDeviceIndex = static_cast<WORD>(m_nDeviceIndex);
+    m_reader.m_pHeartbeat = &m_heartbeat;
+    if (startJob.IsFor(m_nDeviceType, m_nDeviceIndex))
+        m_reader.m_startJob = startJob;
+    if (!m_starter.Start(&m_reader, pEvent))
+    {
+        m_heartbeat.Stop();
+        return TW_E_READER;
+    }
+    return TW_OK;
+}
+
+TWRESULT CServedDevice::Stop()
+{
+    m_reader.StopReader(READER_STOP_TIMEOUT);
+    return m_starter.Release(READER_STOP_TIMEOUT) ? TW_OK : TW_E_READER;
+}
+
+BOOL CServedDevice::IsOnReaderThread() const
+{
+    return m_starter.m_pThread != NULL && m_starter.m_pThread->m_nThreadID == ::GetCurrentThreadId();
+}

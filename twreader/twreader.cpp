@@ -1,0 +1,175 @@
+// twreader.cpp - the DLL's exported functions (twreader.h): the devices
+// this process serves, and the job it was started with.
+#include "twreader/twreader.h"
+
+#include "afx/CString.h"
+#include "afx/CWinApp.h"
+#include "afx/afxmt.h"
+#include "cmdline/ParseCmdLine.h"
+#include "instance/HeartbeatTable.h"
+#include "mailbox/CStartJob.h"
+#include "twreader/CJobRecord.h"
+#include "twreader/CServedDevice.h"
+
+#include <new>
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace
+{
+const int DEVICE_TYPE_LIMIT = 0xFF;     // a device list gives each type in two hex digits
+
+// Guards the list and the start job. Never held while a reader is waited
+// for, so a callback may serve another device.
+CCriticalSection g_csDevices;
+CServedDevice* g_pDevices = NULL;
+// The job the process was started with, as read from its command line,
+// until its device is served.
+CStartJob g_startJob;
+BOOL g_bPinned = FALSE;
+
+// Once a device is served, the DLL stays loaded for the life of the
+// process: an application that unloads it without stopping its devices
+// must not leave their threads running in unmapped code.
+void PinModule()
+{
+    char szPath[MAX_PATH];
+    if (g_bPinned || ::GetModuleFileNameA(reinterpret_cast<HMODULE>(&__ImageBase), szPath, MAX_PATH) == 0)
+        return;
+    g_bPinned = ::LoadLibraryA(szPath) != NULL;
+}
+
+CServedDevice* FindDevice(int nDeviceType, int nDeviceIndex)
+{
+    for (CServedDevice* p = g_pDevices; p != NULL; p = p->m_pNext)
+        if (p->m_nDeviceType == nDeviceType && p->m_nDeviceIndex == nDeviceIndex)
+            return p;
+    return NULL;
+}
+
+CServedDevice* FindHandle(HTWDEVICE hDevice)
+{
+    CServedDevice* p = g_pDevices;
+    while (p != NULL && reinterpret_cast<HTWDEVICE>(p) != hDevice)
+        p = p->m_pNext;
+    return p;
+}
+
+void Unlink(CServedDevice* pDevice)
+{
+    CServedDevice** pp = &g_pDevices;
+    while (*pp != pDevice)
+        pp = &(*pp)->m_pNext;
+    *pp = pDevice->m_pNext;
+}
+
+// Under g_csDevices; starting a device waits for nothing.
+TWRESULT Serve(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, void* pvContext,
+               HTWDEVICE* phDevice)
+{
+    if (FindDevice(nDeviceType, nDeviceIndex) != NULL)
+        return TW_E_SERVED;
+    CServedDevice* pDevice =
+        new (std::nothrow) CServedDevice(nDeviceType, nDeviceIndex, pfnCallback, pvContext);
+    if (pDevice == NULL)
+        return TW_E_OUTOFMEMORY;
+    const TWRESULT nResult = pDevice->Serve(g_startJob);
+    if (nResult != TW_OK)
+    {
+        delete pDevice;
+        return nResult;
+    }
+    if (g_startJob.IsFor(nDeviceType, nDeviceIndex))
+        g_startJob.Forget();
+    pDevice->m_pNext = g_pDevices;
+    g_pDevices = pDevice;
+    PinModule();
+    *phDevice = reinterpret_cast<HTWDEVICE>(pDevice);
+    return TW_OK;
+}
+
+// Under g_csDevices: takes the device of hDevice out of the list.
+TWRESULT Detach(HTWDEVICE hDevice, CServedDevice*& pDevice)
+{
+    pDevice = FindHandle(hDevice);
+    if (pDevice == NULL)
+        return TW_E_INVALIDARG;
+    // The reader's thread would wait for itself.
+    if (pDevice->IsOnReaderThread())
+        return TW_E_INCALLBACK;
+    Unlink(pDevice);
+    return TW_OK;
+}
+}
+
+DWORD WINAPI TwGetVersion(void)
+{
+    return (TICKWARD_VERSION_MAJOR << 16) | (TICKWARD_VERSION_MINOR << 8) | TICKWARD_VERSION_PATCH;
+}
+
+TWRESULT WINAPI TwServeDevice(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, void* pvContext,
+                              HTWDEVICE* phDevice)
+{
+    if (phDevice == NULL)
+        return TW_E_INVALIDARG;
+    *phDevice = NULL;
+    if (pfnCallback == NULL || nDeviceType < 0 || nDeviceType > DEVICE_TYPE_LIMIT
+        || !HeartbeatTable::IsValidIndex(nDeviceIndex))
+        return TW_E_INVALIDARG;
+    g_csDevices.Lock();
+    const TWRESULT nResult = Serve(nDeviceType, nDeviceIndex, pfnCallback, pvContext, phDevice);
+    g_csDevices.Unlock();
+    return nResult;
+}
+
+TWRESULT WINAPI TwStopDevice(HTWDEVICE hDevice)
+{
+    CServedDevice* pDevice = NULL;
+    g_csDevices.Lock();
+    const TWRESULT nDetached = Detach(hDevice, pDevice);
+    g_csDevices.Unlock();
+    if (nDetached != TW_OK)
+        return nDetached;
+    const TWRESULT nResult = pDevice->Stop();
+    // A reader thread that did not end keeps its device: it is not freed
+    // under it.
+    if (nResult == TW_OK)
+        delete pDevice;
+    return nResult;
+}
+
+TWRESULT WINAPI TwReadCommandLineJob(const char* pszCommandLine, TWJOB* pJob)
+{
+    if (pJob == NULL)
+        return TW_E_INVALIDARG;
+    ZeroMemory(pJob, sizeof(*pJob));
+    if (pszCommandLine == NULL)
+        return TW_E_INVALIDARG;
+    CString strLine(pszCommandLine);
+    LPCSTR pszTail = AfxGetCmdTail(strLine.GetBuffer(0));
+    if (*pszTail == '\0')
+        return TW_E_NOJOB;
+    CJobRecord* pRecord = new (std::nothrow) CJobRecord;
+    if (pRecord == NULL)
+        return TW_E_OUTOFMEMORY;
+    if (!ParseCmdLine(pszTail, &pRecord->m_params, FALSE, FALSE))
+    {
+        delete pRecord;
+        return TW_E_BADJOB;
+    }
+    g_csDevices.Lock();
+    g_startJob.Remember(pRecord->m_params);
+    g_csDevices.Unlock();
+    CJobRecord::Show(pRecord->m_params, *pJob);
+    pJob->pvReserved = pRecord;
+    return TW_OK;
+}
+
+TWRESULT WINAPI TwReleaseJob(TWJOB* pJob)
+{
+    if (pJob == NULL)
+        return TW_E_INVALIDARG;
+    delete static_cast<CJobRecord*>(pJob->pvReserved);
+    ZeroMemory(pJob, sizeof(*pJob));
+    return TW_OK;
+}
