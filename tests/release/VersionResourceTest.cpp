@@ -1,7 +1,8 @@
 // The version of every shipped program as Windows shows it in the file's
 // properties, read through the version API: it must be the project version
 // that CMake configured (TICKWARD_VERSION), in the fixed numbers and in the
-// texts alike. TICKWARD_PROGRAM_FILES names the shipped programs.
+// texts alike. TICKWARD_PROGRAM_FILES names the shipped programs; the SDK's
+// twreader.dll carries the version too.
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -92,10 +93,10 @@ std::string ExpectedVersion()
 }
 }
 
-TEST(VersionResource, EveryShippedProgramCarriesTheConfiguredVersion)
+TEST(VersionResource, EveryShippedProgramAndTheDllCarryTheConfiguredVersion)
 {
     const std::string strExpected = ExpectedVersion();
-    std::istringstream programs(TICKWARD_PROGRAM_FILES);
+    std::istringstream programs(TICKWARD_PROGRAM_FILES " twreader.dll");
     std::string strProgram;
     BOOL bTickward = FALSE;
     while (programs >> strProgram)

@@ -1,14 +1,16 @@
 #!/bin/sh
-# Every shipped 32-bit program imports only DLLs and functions that the
-# Windows versions Tickward supports have: Windows 98 and ME, and the NT
+# Every shipped 32-bit program, and twreader.dll, imports only DLLs and
+# functions that the Windows versions Tickward supports have: Windows 98 and ME, and the NT
 # family from XP (_WIN32_WINNT 0x0501). Reads the import tables of the i686
 # build's shipped programs and fails on every DLL or function that the list
 # below does not hold: a toolchain or library update that pulls in a newer
 # call (GetTickCount64, say) would keep the program from loading there at
 # all. A function looked up at run time with GetProcAddress is in no import
-# table; its call site copes with its absence.
+# table; its call site copes with its absence. The DLL exports exactly the
+# functions of its .def, each under its plain name, without the stdcall
+# suffix that the 32-bit .def gives.
 #
-#   imports.sh SOURCE_DIR I686_BUILD_DIR PROGRAM...
+#   imports.sh SOURCE_DIR I686_BUILD_DIR TARGET...
 #
 # The i686 tree (the preset's folder) is configured when missing and the
 # programs built when out of date: the tree this test runs in may be the
@@ -155,6 +157,7 @@ msvcrt.dll memchr
 msvcrt.dll memcpy
 msvcrt.dll memmove
 msvcrt.dll memset
+msvcrt.dll realloc
 msvcrt.dll setlocale
 msvcrt.dll signal
 msvcrt.dll strchr
@@ -175,6 +178,7 @@ status=0
 total=0
 for program in "$@"; do
     exe="$tree/bin/$program.exe"
+    [ -f "$exe" ] || exe="$tree/bin/$program.dll"
     i686-w64-mingw32-objdump -p "$exe" | awk '
         /^\tDLL Name: / { dll = tolower($3); next }
         dll != "" && /^\t[0-9a-f]+\t/ { print dll, ($3 == "" ? "ordinal-" $2 : $3) }' | sort -u >"$work/imports"
@@ -185,9 +189,17 @@ for program in "$@"; do
     fi
     total=$((total + count))
     comm -23 "$work/imports" "$work/names" | while read -r dll function; do
-        echo "imports: FAILED: $program.exe imports $function from $dll, not on the list of what Windows 98/ME and XP have"
+        echo "imports: FAILED: ${exe##*/} imports $function from $dll, not on the list of what Windows 98/ME and XP have"
     done | tee "$work/unknown"
     [ -s "$work/unknown" ] && status=1
 done
-[ "$status" -eq 0 ] && echo "imports: $# programs, $total imports, every one on the list of Windows 98/ME and XP"
+# The exports: the names in the Name Pointer table, against the .def's.
+sed -n 's/^    \([A-Za-z]*\)@[0-9]*$/\1/p' "$source/twreader/twreader.def" | sort >"$work/defined"
+i686-w64-mingw32-objdump -p "$tree/bin/twreader.dll" |
+    sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort >"$work/exported"
+if [ ! -s "$work/defined" ] || ! diff "$work/defined" "$work/exported"; then
+    echo "imports: FAILED: twreader.dll does not export exactly the plain names of its .def (above)"
+    status=1
+fi
+[ "$status" -eq 0 ] && echo "imports: $# programs and DLLs, $total imports, every one on the list of Windows 98/ME and XP"
 exit $status

@@ -1,12 +1,12 @@
 #!/bin/sh
 # Two builds of the same sources, in different folders and at different
-# times, must give the same bytes. Builds the shipped programs (and with them
-# the SDK's libraries) once more, from a copy of the source tree in another
+# times, must give the same bytes. Builds the shipped programs and
+# twreader.dll (and with them the SDK's libraries) once more, from a copy of the source tree in another
 # folder, and compares everything that `cmake --install` puts into an archive
 # with what this build tree installs. Only the shipped programs are built:
 # the tests and their framework would double the time and ship nowhere.
 #
-#   reproducible.sh SOURCE_DIR BUILD_DIR PRESET PROGRAM...
+#   reproducible.sh SOURCE_DIR BUILD_DIR PRESET TARGET...
 set -e
 source=$1 build=$2 preset=$3
 shift 3

@@ -1,0 +1,43 @@
+// frameworkapp - an application of the application framework whose class
+// names Tickward's C++ SDK uses too: it defines its own CString and
+// CWinApp, as that framework's headers do, and calls twreader.dll. It only
+// has to compile and link: the DLL's header brings no class of its own.
+#include <windows.h>
+
+class CString
+{
+public:
+    CString(const char* psz) : m_psz(psz) {}
+    operator const char*() const { return m_psz; }
+
+private:
+    const char* m_psz;
+};
+
+class CWinApp
+{
+public:
+    virtual ~CWinApp() {}
+    virtual BOOL InitInstance() { return TRUE; }
+};
+
+#include "twreader/twreader.h"
+
+class CRecorderApp : public CWinApp
+{
+public:
+    virtual BOOL InitInstance()
+    {
+        const CString strLine(GetCommandLineA());
+        TWJOB job;
+        if (TwReadCommandLineJob(strLine, &job) == TW_OK)
+            TwReleaseJob(&job);
+        return TwGetVersion() != 0;
+    }
+};
+
+int main()
+{
+    CRecorderApp app;
+    return app.InitInstance() ? 0 : 1;
+}

@@ -1,0 +1,160 @@
+// twreader.dll through its C interface, in this process: what it exports,
+// the results of calls a plain application never makes, and the command-
+// line job. And (TwConsumer, run by the consumer test only) the plain-C
+// application built against the installed SDK, twconsumer, started by the
+// real tickward.exe.
+#include "tests/support/MailboxSupport.h"
+#include "tests/support/TestRuns.h"
+#include "tests/support/TestSupport.h"
+#include "twreader/twreader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace
+{
+// The names in the export directory of the loaded module.
+std::vector<std::string> ExportedNames(HMODULE hModule)
+{
+    const BYTE* pBase = reinterpret_cast<const BYTE*>(hModule);
+    const IMAGE_NT_HEADERS* pNt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(pBase + reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& entry = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const IMAGE_EXPORT_DIRECTORY* pExports =
+        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(pBase + entry.VirtualAddress);
+    const DWORD* pdwNames = reinterpret_cast<const DWORD*>(pBase + pExports->AddressOfNames);
+    std::vector<std::string> astrNames;
+    for (DWORD i = 0; i < pExports->NumberOfNames; ++i)
+        astrNames.push_back(reinterpret_cast<const char*>(pBase + pdwNames[i]));
+    EXPECT_EQ(pExports->NumberOfFunctions, pExports->NumberOfNames);   // no export by ordinal only
+    return astrNames;
+}
+
+struct SStopInCallback
+{
+    HTWDEVICE hDevice;
+    TWRESULT nResult;
+    HANDLE hCalled;
+};
+
+void CALLBACK StopOwnDevice(const TWJOB* /*pJob*/, void* pvContext)
+{
+    SStopInCallback* pStop = static_cast<SStopInCallback*>(pvContext);
+    pStop->nResult = TwStopDevice(pStop->hDevice);
+    SetEvent(pStop->hCalled);
+}
+
+void CALLBACK Ignore(const TWJOB*, void*)
+{
+}
+}
+
+TEST(TwReader, ExportsItsFunctionsUnderTheirPlainNamesAndNothingElse)
+{
+    const HMODULE hModule = GetModuleHandleA("twreader.dll");
+    ASSERT_TRUE(hModule != NULL);
+    std::vector<std::string> astrNames = ExportedNames(hModule);
+    std::sort(astrNames.begin(), astrNames.end());
+    const std::vector<std::string> astrExpected = { "TwGetVersion", "TwReadCommandLineJob", "TwReleaseJob",
+                                                     "TwServeDevice", "TwStopDevice" };
+    EXPECT_EQ(astrExpected, astrNames);
+    for (const std::string& strName : astrExpected)
+        EXPECT_TRUE(GetProcAddress(hModule, strName.c_str()) != NULL) << strName;
+}
+
+TEST(TwReader, StopInsideTheCallbackIsRefusedAndTheDeviceStopsFromOutside)
+{
+    DeleteMailbox();
+    WriteSlot(1, MailboxJob("010104"));
+    SStopInCallback stop = { NULL, TW_OK, CreateEventA(NULL, TRUE, FALSE, NULL) };
+    ASSERT_EQ(TW_OK, TwServeDevice(1, 4, StopOwnDevice, &stop, &stop.hDevice));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(stop.hCalled, 10000));
+    EXPECT_EQ(TW_E_INCALLBACK, stop.nResult);
+    EXPECT_EQ(TW_OK, TwStopDevice(stop.hDevice));
+    EXPECT_EQ(TW_E_INVALIDARG, TwStopDevice(stop.hDevice));
+    CloseHandle(stop.hCalled);
+    DeleteMailbox();
+}
+
+TEST(TwReader, RefusesADeviceItServesAlreadyOrCannotServe)
+{
+    HTWDEVICE hDevice = NULL;
+    HTWDEVICE hOther = NULL;
+    ASSERT_EQ(TW_OK, TwServeDevice(1, 5, Ignore, NULL, &hDevice));
+    EXPECT_EQ(TW_E_SERVED, TwServeDevice(1, 5, Ignore, NULL, &hOther));
+    EXPECT_EQ(TW_E_INVALIDARG, TwServeDevice(1, 10, Ignore, NULL, &hOther));
+    EXPECT_EQ(TW_E_INVALIDARG, TwServeDevice(256, 5, Ignore, NULL, &hOther));
+    EXPECT_EQ(TW_E_INVALIDARG, TwServeDevice(1, 6, NULL, NULL, &hOther));
+    EXPECT_TRUE(hOther == NULL);
+    EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
+}
+
+TEST(TwReader, ReadsTheJobAfterTheProgramNameUntilItIsReleased)
+{
+    const struct
+    {
+        const char* pszCommandLine;
+        TWRESULT nResult;
+    } aCases[] = {
+        { "\"C:\\Program Files\\My TV\\tv.exe\"  010103;P: _SEL;D: 5;Key: news;File: \"C:\\Rec\\a b.ts\" ;FM: 1;"
+          "TO: 2;SO: 3;EO: 4", TW_OK },
+        { "tv.exe", TW_E_NOJOB },
+        { "\"C:\\My TV\\tv.exe\"   ", TW_E_NOJOB },
+        { "tv.exe 010103;P: _SEL;D: five", TW_E_BADJOB },
+    };
+    for (const auto& test : aCases)
+    {
+        SCOPED_TRACE(test.pszCommandLine);
+        TWJOB job;
+        ASSERT_EQ(test.nResult, TwReadCommandLineJob(test.pszCommandLine, &job));
+        if (test.nResult != TW_OK)
+        {
+            EXPECT_TRUE(job.pszDevices == NULL && job.pvReserved == NULL);
+            continue;
+        }
+        EXPECT_STREQ("010103", job.pszDevices);
+        EXPECT_EQ(1, job.nDeviceType);
+        EXPECT_EQ(3, job.nDeviceIndex);
+        EXPECT_STREQ("news", job.pszKey);
+        EXPECT_STREQ("C:\\Rec\\a b.ts", job.pszFile);
+        EXPECT_EQ(4, job.nEO);
+        EXPECT_EQ(TW_OK, TwReleaseJob(&job));
+        EXPECT_TRUE(job.pszFile == NULL && job.pvReserved == NULL);
+        EXPECT_EQ(TW_OK, TwReleaseJob(&job));
+    }
+}
+
+// TICKWARD_TWCONSUMER names twconsumer.exe, with twreader.dll beside it.
+// Started by Tickward with a job for its first tuner (type 1, index 2), it
+// serves both tuners; Tickward delivers a job for the second (index 3)
+// through the mailbox; then it is asked to stop. Its log shows each job
+// once: the start job's mailbox copy is dropped.
+TEST(TwConsumer, ServesTwoTunersAndTakesEachJobOnce)
+{
+    char szConsumer[MAX_PATH] = "";
+    ASSERT_NE(0u, GetEnvironmentVariableA("TICKWARD_TWCONSUMER", szConsumer, MAX_PATH))
+        << "run by tests/release/consumer.sh";
+    const std::string strLog = std::string(szConsumer) + ".log";
+    DeleteMailbox();
+    DeleteFileA(strLog.c_str());
+    const std::string strFields = ";P: _SEL;D: 5;Key: news;File: \"C:\\Rec\\at ten.ts\";FM: 1;TO: 2;SO: 3;EO: 4";
+    EXPECT_EQ(0u, RunTickward(Quoted(szConsumer) + ";010102" + strFields).m_dwExitCode);
+    WaitForFileText(strLog, "tuner 2: serving", 30000);
+    EXPECT_EQ(0u, RunTickward(Quoted(szConsumer) + ";010103" + strFields).m_dwExitCode);
+    WaitForFileText(strLog, "job from tuner 2", 30000);
+    std::string strOutput;
+    EXPECT_EQ(0u, RunForOutput(Quoted(szConsumer) + " --stop", strOutput));
+    const std::string strFieldsShown = " P=\"_SEL\" D=5 Key=\"news\" File=\"C:\\Rec\\at ten.ts\" FM=1 TO=2 SO=3 EO=4\r\n";
+    EXPECT_EQ(std::string("twreader " TICKWARD_VERSION "\r\n"
+                          "job from the command line: devices=\"010102\" type=1 index=2") + strFieldsShown
+                  + "tuner 1: serving device type 1, index 2: 0\r\n"
+                    "tuner 2: serving device type 1, index 3: 0\r\n"
+                    "job from tuner 2: devices=\"010103\" type=1 index=3" + strFieldsShown
+                  + "tuner 1: stopped: 0\r\n"
+                    "tuner 2: stopped: 0\r\n",
+              WaitForFileText(strLog, "tuner 2: stopped: 0\r\n", 60000));
+    DeleteMailbox();
+}
