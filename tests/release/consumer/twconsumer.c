@@ -13,27 +13,14 @@
 
 static const int g_anTunerIndex[TUNER_COUNT] = { 2, 3 };
 static const char* const g_apszTunerName[TUNER_COUNT] = { "tuner 1", "tuner 2" };
-static CRITICAL_SECTION g_csLog;    /* the tuners' readers write from threads of their own */
-static FILE* g_pLog;
-
-static void Print(const char* pszLine)
-{
-    EnterCriticalSection(&g_csLog);
-    fprintf(g_pLog, "%s\n", pszLine);
-    fflush(g_pLog);
-    LeaveCriticalSection(&g_csLog);
-}
+static FILE* g_pLog;    /* one fprintf a line: the stream's lock keeps the tuners' threads apart */
 
 static void PrintJob(const char* pszSource, const TWJOB* pJob)
 {
-    char szLine[1400];
-    _snprintf(szLine, sizeof(szLine) - 1,
-              "job from %s: devices=\"%s\" type=%d index=%d P=\"%s\" D=%d Key=\"%s\" File=\"%s\" "
-              "FM=%d TO=%d SO=%d EO=%d",
-              pszSource, pJob->pszDevices, pJob->nDeviceType, pJob->nDeviceIndex, pJob->pszProduct, pJob->nD,
-              pJob->pszKey, pJob->pszFile, pJob->nFM, pJob->nTO, pJob->nSO, pJob->nEO);
-    szLine[sizeof(szLine) - 1] = '\0';
-    Print(szLine);
+    fprintf(g_pLog, "job from %s: devices=\"%s\" type=%d index=%d P=\"%s\" D=%d Key=\"%s\" File=\"%s\" "
+            "FM=%d TO=%d SO=%d EO=%d\n", pszSource, pJob->pszDevices, pJob->nDeviceType, pJob->nDeviceIndex,
+            pJob->pszProduct, pJob->nD, pJob->pszKey, pJob->pszFile, pJob->nFM, pJob->nTO, pJob->nSO, pJob->nEO);
+    fflush(g_pLog);
 }
 
 /* On the tuner's reader thread; the context is the tuner's name. */
@@ -42,18 +29,15 @@ static void CALLBACK OnJob(const TWJOB* pJob, void* pvContext)
     PrintJob((const char*)pvContext, pJob);
 }
 
-static int Serve(void)
+static void Serve(HANDLE hStop)
 {
     HTWDEVICE ahTuner[TUNER_COUNT];
-    HANDLE hStop = CreateEventA(NULL, TRUE, FALSE, STOP_EVENT);
-    char szLine[128];
     TWJOB job;
     int i;
     DWORD dwVersion = TwGetVersion();
 
-    sprintf(szLine, "twreader %u.%u.%u", (unsigned)(dwVersion >> 16), (unsigned)((dwVersion >> 8) & 0xFF),
+    fprintf(g_pLog, "twreader %u.%u.%u\n", (unsigned)(dwVersion >> 16), (unsigned)((dwVersion >> 8) & 0xFF),
             (unsigned)(dwVersion & 0xFF));
-    Print(szLine);
     /* Read before the tuner is served, so that its reader drops the copy
      * that Tickward posted to the mailbox too. */
     if (TwReadCommandLineJob(GetCommandLineA(), &job) == TW_OK)
@@ -64,37 +48,32 @@ static int Serve(void)
     for (i = 0; i < TUNER_COUNT; ++i)
     {
         TWRESULT nResult = TwServeDevice(1, g_anTunerIndex[i], OnJob, (void*)g_apszTunerName[i], &ahTuner[i]);
-        sprintf(szLine, "%s: serving device type 1, index %d: %d", g_apszTunerName[i], g_anTunerIndex[i],
+        fprintf(g_pLog, "%s: serving device type 1, index %d: %d\n", g_apszTunerName[i], g_anTunerIndex[i],
                 nResult);
-        Print(szLine);
+        fflush(g_pLog);
     }
     WaitForSingleObject(hStop, INFINITE);
     for (i = 0; i < TUNER_COUNT; ++i)
-    {
-        sprintf(szLine, "%s: stopped: %d", g_apszTunerName[i], TwStopDevice(ahTuner[i]));
-        Print(szLine);
-    }
-    CloseHandle(hStop);
-    return 0;
+        fprintf(g_pLog, "%s: stopped: %d\n", g_apszTunerName[i], TwStopDevice(ahTuner[i]));
 }
 
 int main(int argc, char* argv[])
 {
     char szLog[MAX_PATH + 8];
-    int nResult;
+    HANDLE hStop;
     if (argc == 2 && strcmp(argv[1], "--stop") == 0)
     {
-        HANDLE hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, STOP_EVENT);
+        hStop = OpenEventA(EVENT_MODIFY_STATE, FALSE, STOP_EVENT);
         return hStop != NULL && SetEvent(hStop) ? 0 : 1;
     }
     GetModuleFileNameA(NULL, szLog, MAX_PATH);
     strcat(szLog, ".log");
+    hStop = CreateEventA(NULL, TRUE, FALSE, STOP_EVENT);
     g_pLog = fopen(szLog, "a");
-    if (g_pLog == NULL)
+    if (hStop == NULL || g_pLog == NULL)
         return 1;
-    InitializeCriticalSection(&g_csLog);
-    nResult = Serve();
-    DeleteCriticalSection(&g_csLog);
+    Serve(hStop);
     fclose(g_pLog);
-    return nResult;
+    CloseHandle(hStop);
+    return 0;
 }
