@@ -37,6 +37,10 @@ typedef int TWRESULT;
 #define TW_E_NOJOB          7   /* the command line holds nothing after the program name */
 #define TW_E_BADJOB         8   /* what it holds cannot be read as a job */
 
+/* The structure is laid out with the compiler's default packing, whatever
+ * packing the including code has set. */
+#include <pshpack8.h>
+
 /* One recording job: the fields of the timer command. The texts are
  * zero-terminated; the numbers are the command's, -1 where the device list
  * gives none. */
@@ -55,6 +59,8 @@ typedef struct TWJOB
     int nEO;                /* EO: */
     void* pvReserved;       /* the DLL's; NULL in a job given to a callback */
 } TWJOB;
+
+#include <poppack.h>
 
 /* A served device. */
 typedef struct TWDEVICE__* HTWDEVICE;
