@@ -83,7 +83,7 @@ doc="$TICKWARD_ROOT/build/$arch/performance.md"
     echo "- Size of the stripped i686 tickward.exe: $i686_size bytes ($((i686_size / 1024)) KiB;"
     echo "  goal at most 128 KiB: $size_met). The x86_64 build: $x64_size bytes."
     echo
-    echo "Every shipped program, as it is in the release archive (stripped):"
+    echo "Every shipped program and the SDK's twreader.dll, as they are in the release archive (stripped):"
     echo
     program_sizes
     echo
