@@ -23,8 +23,8 @@ const int DEVICE_TYPE_LIMIT = 0xFF;     // a device list gives each type in two 
 // for, so a callback may serve another device.
 CCriticalSection g_csDevices;
 CServedDevice* g_pDevices = NULL;
-// The job the process was started with, as read from its command line,
-// until its device is served.
+// The job the process was started with, as read from its command line
+// before its device was served, until it is.
 CStartJob g_startJob;
 BOOL g_bPinned = FALSE;
 
@@ -157,8 +157,13 @@ TWRESULT WINAPI TwReadCommandLineJob(const char* pszCommandLine, TWJOB* pJob)
         delete pRecord;
         return TW_E_BADJOB;
     }
+    // Kept for the first serving of its device only: a reader already
+    // running may have handed the copy over, and a later one would drop a
+    // new job of the same text.
     g_csDevices.Lock();
-    g_startJob.Remember(pRecord->m_params);
+    CCmdLineParams& params = pRecord->m_params;
+    if (FindDevice(params.GetDeviceType(0), params.GetDeviceIndex(0)) == NULL)
+        g_startJob.Remember(params);
     g_csDevices.Unlock();
     CJobRecord::Show(pRecord->m_params, *pJob);
     pJob->pvReserved = pRecord;

@@ -50,6 +50,11 @@ void CALLBACK StopOwnDevice(const TWJOB* /*pJob*/, void* pvContext)
 void CALLBACK Ignore(const TWJOB*, void*)
 {
 }
+
+void CALLBACK SignalEvent(const TWJOB*, void* pvEvent)
+{
+    SetEvent(static_cast<HANDLE>(pvEvent));
+}
 }
 
 TEST(TwReader, ExportsItsFunctionsUnderTheirPlainNamesAndNothingElse)
@@ -90,6 +95,26 @@ TEST(TwReader, RefusesADeviceItServesAlreadyOrCannotServe)
     EXPECT_EQ(TW_E_INVALIDARG, TwServeDevice(1, 6, NULL, NULL, &hOther));
     EXPECT_TRUE(hOther == NULL);
     EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
+}
+
+// Read too late to drop its mailbox copy, the start job must not make the
+// device's next reader drop a new job of the same text either.
+TEST(TwReader, JobReadWhileItsDeviceIsServedDropsNoLaterJob)
+{
+    DeleteMailbox();
+    HANDLE hJob = CreateEventA(NULL, FALSE, FALSE, NULL);
+    HTWDEVICE hDevice = NULL;
+    ASSERT_EQ(TW_OK, TwServeDevice(1, 7, SignalEvent, hJob, &hDevice));
+    TWJOB job;
+    ASSERT_EQ(TW_OK, TwReadCommandLineJob(("tv.exe" + MailboxJob("010107")).c_str(), &job));
+    TwReleaseJob(&job);
+    EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
+    WriteSlot(1, MailboxJob("010107"));
+    ASSERT_EQ(TW_OK, TwServeDevice(1, 7, SignalEvent, hJob, &hDevice));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hJob, 10000));
+    EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
+    CloseHandle(hJob);
+    DeleteMailbox();
 }
 
 TEST(TwReader, ReadsTheJobAfterTheProgramNameUntilItIsReleased)
