@@ -37,8 +37,7 @@ TWRESULT CServedDevice::Serve(const CStartJob& startJob)
     m_reader.m_wDeviceType = static_cast<WORD>(m_nDeviceType);
     m_reader.m_wDeviceIndex = static_cast<WORD>(m_nDeviceIndex);
     m_reader.m_pHeartbeat = &m_heartbeat;
-    if (startJob.IsFor(m_nDeviceType, m_nDeviceIndex))
-        m_reader.m_startJob = startJob;
+    m_reader.m_startJob = startJob;
     if (!m_starter.Start(&m_reader, pEvent))
     {
         m_heartbeat.Stop();

@@ -17,7 +17,7 @@ public:
     virtual ~CServedDevice();
 
     // Starts the heartbeat, then the reader, which drops the mailbox copy
-    // of startJob when the job is this device's.
+    // of startJob (a job for this device, or none) in its first drain.
     TWRESULT Serve(const CStartJob& startJob);
     // The reader's stop, which ends the heartbeat too; TW_OK once its
     // thread has ended.

@@ -47,20 +47,13 @@ CServedDevice* FindDevice(int nDeviceType, int nDeviceIndex)
     return NULL;
 }
 
-CServedDevice* FindHandle(HTWDEVICE hDevice)
-{
-    CServedDevice* p = g_pDevices;
-    while (p != NULL && reinterpret_cast<HTWDEVICE>(p) != hDevice)
-        p = p->m_pNext;
-    return p;
-}
-
-void Unlink(CServedDevice* pDevice)
+// The link in the list that points to hDevice's device; NULL when none does.
+CServedDevice** FindLink(HTWDEVICE hDevice)
 {
     CServedDevice** pp = &g_pDevices;
-    while (*pp != pDevice)
+    while (*pp != NULL && reinterpret_cast<HTWDEVICE>(*pp) != hDevice)
         pp = &(*pp)->m_pNext;
-    *pp = pDevice->m_pNext;
+    return *pp != NULL ? pp : NULL;
 }
 
 // Under g_csDevices; starting a device waits for nothing.
@@ -73,13 +66,14 @@ TWRESULT Serve(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, voi
         new (std::nothrow) CServedDevice(nDeviceType, nDeviceIndex, pfnCallback, pvContext);
     if (pDevice == NULL)
         return TW_E_OUTOFMEMORY;
-    const TWRESULT nResult = pDevice->Serve(g_startJob);
+    const BOOL bStartJob = g_startJob.IsFor(nDeviceType, nDeviceIndex);
+    const TWRESULT nResult = pDevice->Serve(bStartJob ? g_startJob : CStartJob());
     if (nResult != TW_OK)
     {
         delete pDevice;
         return nResult;
     }
-    if (g_startJob.IsFor(nDeviceType, nDeviceIndex))
+    if (bStartJob)
         g_startJob.Forget();
     pDevice->m_pNext = g_pDevices;
     g_pDevices = pDevice;
@@ -91,13 +85,14 @@ TWRESULT Serve(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, voi
 // Under g_csDevices: takes the device of hDevice out of the list.
 TWRESULT Detach(HTWDEVICE hDevice, CServedDevice*& pDevice)
 {
-    pDevice = FindHandle(hDevice);
-    if (pDevice == NULL)
+    CServedDevice** ppLink = FindLink(hDevice);
+    if (ppLink == NULL)
         return TW_E_INVALIDARG;
+    pDevice = *ppLink;
     // The reader's thread would wait for itself.
     if (pDevice->IsOnReaderThread())
         return TW_E_INCALLBACK;
-    Unlink(pDevice);
+    *ppLink = pDevice->m_pNext;
     return TW_OK;
 }
 }
@@ -165,7 +160,7 @@ TWRESULT WINAPI TwReadCommandLineJob(const char* pszCommandLine, TWJOB* pJob)
     if (FindDevice(params.GetDeviceType(0), params.GetDeviceIndex(0)) == NULL)
         g_startJob.Remember(params);
     g_csDevices.Unlock();
-    CJobRecord::Show(pRecord->m_params, *pJob);
+    CJobRecord::Show(params, *pJob);
     pJob->pvReserved = pRecord;
     return TW_OK;
 }
