@@ -6,5 +6,6 @@
 #include "afx/CMutex.h"
 #include "afx/CEvent.h"
 #include "afx/CCriticalSection.h"
+#include "afx/CSingleLock.h"
 
 #endif // AFX_AFXMT_H
