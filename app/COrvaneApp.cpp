@@ -28,6 +28,7 @@ CPowerApi g_realPowerApi;
 COrvaneApp::COrvaneApp()
     : CWinApp(NULL),
       m_dwStartWindow(START_WINDOW),
+      m_dwDeliveryLockTimeout(DELIVERY_LOCK_TIMEOUT),
       m_nExitCode(exitDone),
       m_dwStartError(ERROR_SUCCESS),
       m_dwStartedProcessId(0),
@@ -175,30 +176,31 @@ BOOL COrvaneApp::StoreCmdLine(LPCSTR pszText, int nLength)
 
 // The liveness test, the post and a launch run under the delivery mutex. A
 // run that waited for it in vain goes ahead unserialised rather than lose
-// the job. A product without a heartbeat table is refused before the mutex
-// is taken: its refusal shows a message box, and unattended nobody closes
-// it, so the run would hold the mutex until the scheduler ends it, and
-// every run meanwhile would wait and then go ahead unserialised.
+// the job, but leaves the heartbeat table as it is: its clearing between
+// another run's two readings would make a live application look dead, and
+// a second copy would start. A product without a heartbeat table is refused
+// before the mutex is taken: its refusal shows a message box, and
+// unattended nobody closes it, so the run would hold the mutex until the
+// scheduler ends it, and every run meanwhile would wait in vain.
 void COrvaneApp::DeliverSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome)
 {
     if (ProductCode::Classify(params.m_strProduct) != ProductCode::classSupported)
     {
-        Deliver(params, check, outcome);
+        Deliver(params, check, outcome, FALSE);
         return;
     }
     CMutex delivery(FALSE, MailboxLayout::GetDeliveryMutexName());
-    const BOOL bSerialised = delivery.Lock(DELIVERY_LOCK_TIMEOUT);
-    Deliver(params, check, outcome);
-    if (bSerialised)
-        delivery.Unlock();
+    CSingleLock lock(&delivery);
+    Deliver(params, check, outcome, lock.Lock(m_dwDeliveryLockTimeout));
 }
 
 // A dead application is started here, under the delivery mutex, and its
 // start recorded: the next run then finds it starting instead of starting a
 // second copy. One that is starting already is waited for later, outside.
-void COrvaneApp::Deliver(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome)
+void COrvaneApp::Deliver(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome,
+                         BOOL bSerialised)
 {
-    if (!TestLiveness(params, check, outcome) || !PostToMailbox(params, outcome)
+    if (!TestLiveness(params, check, outcome, bSerialised) || !PostToMailbox(params, outcome)
         || outcome.m_nLiveness == CDeliveryOutcome::livenessAlive)
         return;
     if (outcome.IsPosted() && StartRecordOf(params).IsStarting(m_dwStartWindow))
@@ -211,32 +213,69 @@ void COrvaneApp::Deliver(CCmdLineParams& params, CInstanceCheck& check, CDeliver
 }
 
 // The job waits in the mailbox of an application that is starting: its
-// first heartbeat means its reader will take it. An application that never
-// beats within the window (or ends) gets the job on its command line, as
-// any dead one: some hand a second copy's command line to the first.
+// first heartbeat means its reader will take it. After a wake-up many runs
+// wait for one copy, and its window ends for all of them at once: they
+// decide one by one under the delivery mutex. The first starts a copy with
+// its job on the command line, as for any dead application; that copy is
+// starting for the others, who wait for it too. A run gives up when that
+// second copy shows no heartbeat in its window either: the job waits in the
+// mailbox, and more copies would only fight for the tuner.
 void COrvaneApp::AwaitStart(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome)
 {
     const CStartRecord start = StartRecordOf(params);
-    const int nCategory = HeartbeatTable::GetCategory(params.GetDeviceType(0));
-    while (start.IsStarting(m_dwStartWindow))
+    DWORD dwCopy = start.GetStarting(m_dwStartWindow);
+    for (int nCopies = 1; nCopies <= 2; ++nCopies)
     {
-        int bAlive = 0;
-        if (!check.CheckInstance(nCategory, params.GetDeviceIndex(0), bAlive))
-            break;
-        if (bAlive)
+        if (dwCopy != 0 && AwaitHeartbeat(params, check, dwCopy))
         {
             outcome.m_nLiveness = CDeliveryOutcome::livenessStarted;
             return;
         }
+        CMutex delivery(FALSE, MailboxLayout::GetDeliveryMutexName());
+        CSingleLock lock(&delivery);
+        lock.Lock(m_dwDeliveryLockTimeout);
+        dwCopy = start.GetStarting(m_dwStartWindow);
+        if (dwCopy == 0 && IsAlive(params, check))
+        {
+            outcome.m_nLiveness = CDeliveryOutcome::livenessStarted;
+            return;
+        }
+        if (dwCopy == 0 && nCopies == 1)
+        {
+            m_record.Note("no heartbeat in time");
+            Launch(params, outcome);
+            return;
+        }
     }
-    m_record.Note("no heartbeat in time");
-    Launch(params, outcome);
+    m_record.Note("no heartbeat in time from two copies");
 }
 
-BOOL COrvaneApp::TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome)
+// TRUE when the heartbeat came while dwCopy was the device's starting
+// application; FALSE when its window ended or it ended first.
+BOOL COrvaneApp::AwaitHeartbeat(CCmdLineParams& params, CInstanceCheck& check, DWORD dwCopy)
+{
+    const CStartRecord start = StartRecordOf(params);
+    while (start.GetStarting(m_dwStartWindow) == dwCopy)
+    {
+        if (IsAlive(params, check))
+            return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL COrvaneApp::IsAlive(CCmdLineParams& params, CInstanceCheck& check)
+{
+    int bAlive = 0;
+    return check.CheckInstance(HeartbeatTable::GetCategory(params.GetDeviceType(0)), params.GetDeviceIndex(0),
+                               bAlive)
+           && bAlive;
+}
+
+BOOL COrvaneApp::TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome,
+                               BOOL bClear)
 {
     outcome.m_nLiveness = CDeliveryOutcome::livenessUnusable;
-    if (!check.Init(params.m_strProduct))
+    if (!check.Init(params.m_strProduct, bClear))
     {
         Trace("Tickward::StartCmdlineProcess() InstanceCheck Init() failed!");
         NoteRefusedProduct(params.m_strProduct);

@@ -68,6 +68,7 @@ public:
 // Attributes
     char m_szCmdLine[CMDLINE_BUFFER_SIZE];  // the timer command as received
     DWORD m_dwStartWindow;                  // START_WINDOW; a test shortens it
+    DWORD m_dwDeliveryLockTimeout;          // DELIVERY_LOCK_TIMEOUT; a test shortens it
 
 // Implementation
 protected:
@@ -77,9 +78,11 @@ private:
     void EnableShutdownPrivilege();
     BOOL StoreCmdLine(LPCSTR pszText, int nLength);
     void DeliverSerialised(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome);
-    void Deliver(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome);
+    void Deliver(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome, BOOL bSerialised);
     void AwaitStart(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome);
-    BOOL TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome);
+    BOOL AwaitHeartbeat(CCmdLineParams& params, CInstanceCheck& check, DWORD dwCopy);
+    BOOL IsAlive(CCmdLineParams& params, CInstanceCheck& check);
+    BOOL TestLiveness(CCmdLineParams& params, CInstanceCheck& check, CDeliveryOutcome& outcome, BOOL bClear);
     BOOL PostToMailbox(CCmdLineParams& params, CDeliveryOutcome& outcome);
     void Launch(CCmdLineParams& params, CDeliveryOutcome& outcome);
     static CStartRecord StartRecordOf(CCmdLineParams& params);

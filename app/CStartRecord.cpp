@@ -4,9 +4,9 @@
 namespace
 {
 const char STARTING_KEY[] = "SOFTWARE\\Tickward\\Starting";
-const ULONGLONG TICKS_PER_MS = 10000;   // FILETIME counts 100 ns
 
 typedef BOOL(WINAPI* PFN_GETPROCESSTIMES)(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME, LPFILETIME);
+typedef ULONGLONG(WINAPI* PFN_GETTICKCOUNT64)();
 
 // The older Windows family keeps no creation time of a process: there the
 // record holds the time it was written, and a process is known by its id.
@@ -14,6 +14,13 @@ PFN_GETPROCESSTIMES GetProcessTimesFunction()
 {
     return reinterpret_cast<PFN_GETPROCESSTIMES>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetProcessTimes")));
+}
+
+// Windows before Vista has only the 32-bit count, which wraps after 49 days.
+PFN_GETTICKCOUNT64 GetTickCount64Function()
+{
+    return reinterpret_cast<PFN_GETTICKCOUNT64>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetTickCount64")));
 }
 
 ULONGLONG ToTicks(const FILETIME& time)
@@ -34,7 +41,9 @@ CStartRecord::~CStartRecord()
 BOOL CStartRecord::Write(DWORD dwProcessId)
 {
     SRecord record;
+    ZeroMemory(&record, sizeof(record));
     record.dwProcessId = dwProcessId;
+    record.ullRecorded = GetTicks();
     HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, dwProcessId);
     if (hProcess == NULL || !GetCreationTime(hProcess, record.created))
         ::GetSystemTimeAsFileTime(&record.created);
@@ -52,14 +61,25 @@ BOOL CStartRecord::Write(DWORD dwProcessId)
 
 BOOL CStartRecord::IsStarting(DWORD dwWindow) const
 {
+    return GetStarting(dwWindow) != 0;
+}
+
+DWORD CStartRecord::GetStarting(DWORD dwWindow) const
+{
     SRecord record;
     if (!Read(record) || !IsSameProcessRunning(record))
-        return FALSE;
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    // A clock set back makes the start look later than now: still starting.
-    const ULONGLONG nAge = ToTicks(now) > ToTicks(record.created) ? ToTicks(now) - ToTicks(record.created) : 0;
-    return nAge < static_cast<ULONGLONG>(dwWindow) * TICKS_PER_MS;
+        return 0;
+    const ULONGLONG ullNow = GetTicks();
+    // Where the count has 32 bits it wraps; their difference is the age then.
+    const ULONGLONG ullAge = ullNow >= record.ullRecorded ? ullNow - record.ullRecorded
+                                                          : static_cast<DWORD>(ullNow - record.ullRecorded);
+    return ullAge < dwWindow ? record.dwProcessId : 0;
+}
+
+ULONGLONG CStartRecord::GetTicks() const
+{
+    const PFN_GETTICKCOUNT64 pfnGetTickCount64 = GetTickCount64Function();
+    return pfnGetTickCount64 != NULL ? pfnGetTickCount64() : ::GetTickCount();
 }
 
 BOOL CStartRecord::GetCreationTime(HANDLE hProcess, FILETIME& created)

@@ -26,14 +26,21 @@ public:
     // Records the process just created as the device's starting application.
     BOOL Write(DWORD dwProcessId);
     // TRUE while the recorded process runs and less than dwWindow ms have
-    // passed since its creation.
+    // passed since it was recorded.
     BOOL IsStarting(DWORD dwWindow) const;
+    // The recorded process's id while it is starting, else 0.
+    DWORD GetStarting(DWORD dwWindow) const;
+
+protected:
+    // Milliseconds since the machine started (a test moves them).
+    virtual ULONGLONG GetTicks() const;
 
 private:
     struct SRecord
     {
         DWORD dwProcessId;
         FILETIME created;
+        ULONGLONG ullRecorded;  // GetTicks at the start
     };
 
     static BOOL GetCreationTime(HANDLE hProcess, FILETIME& created);

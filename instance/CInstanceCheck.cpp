@@ -18,7 +18,7 @@ CInstanceCheck::~CInstanceCheck()
     m_strSharedMemoryName.Empty();
 }
 
-int CInstanceCheck::Init(LPCSTR pszProduct)
+int CInstanceCheck::Init(LPCSTR pszProduct, BOOL bClear)
 {
     switch (ProductCode::Classify(pszProduct))
     {
@@ -38,7 +38,7 @@ int CInstanceCheck::Init(LPCSTR pszProduct)
 
     // Every run starts all devices from 0, whoever made the table. Without a
     // table the product is still known; the first reading then fails.
-    if (m_SharedMemory.Create(HeartbeatTable::SIZE, m_strSharedMemoryName) == 1)
+    if (m_SharedMemory.Create(HeartbeatTable::SIZE, m_strSharedMemoryName) == 1 && bClear)
         ClearCounters();
     return 1;
 }

@@ -21,9 +21,9 @@ public:
     virtual ~CInstanceCheck();
 
 // Operations
-    // 1 for the supported product: the table is opened (or made) and every
-    // counter set back to 0. Any other code: a message box and 0.
-    int Init(LPCSTR pszProduct);
+    // 1 for the supported product: the table is opened (or made) and, with
+    // bClear, every counter set back to 0. Any other code: a message box and 0.
+    int Init(LPCSTR pszProduct, BOOL bClear = TRUE);
     // 1 when both readings succeeded; bAlive is 1 when the counter rose.
     int CheckInstance(int nCategory, int nIndex, int& bAlive);
     // Reads one counter (the name is historical: nothing is written).

@@ -2,7 +2,9 @@
 #include "afx/AfxMessageBox.h"
 #include "app/COrvaneApp.h"
 #include "app/CPowerApi.h"
+#include "app/CStartRecord.h"
 #include "log/Log.h"
+#include "tests/support/CHeartbeatRun.h"
 #include "tests/support/CLocalAppData.h"
 #include "tests/support/MailboxSupport.h"
 #include "tests/support/TableNames.h"
@@ -10,6 +12,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <string>
 #include <vector>
@@ -300,13 +303,53 @@ int WaitingMessageBox(LPCSTR pszText, UINT /*nType*/)
     return IDOK;
 }
 
-DWORD WINAPI DeliverOnThread(LPVOID pvJob)
+// One delivery on a thread of its own, as one tickward.exe makes it.
+struct SThreadRun
 {
-    const std::string& strJob = *static_cast<const std::string*>(pvJob);
+    std::string strJob;
+    DWORD dwStartWindow;
+    DWORD dwLockTimeout;
+};
+
+DWORD WINAPI DeliverOnThread(LPVOID pvRun)
+{
+    const SThreadRun& run = *static_cast<const SThreadRun*>(pvRun);
     COrvaneApp app;
-    app.StartCmdlineProcess(strJob.c_str(), static_cast<int>(strJob.size()));
+    app.m_dwStartWindow = run.dwStartWindow;
+    app.m_dwDeliveryLockTimeout = run.dwLockTimeout;
+    app.StartCmdlineProcess(run.strJob.c_str(), static_cast<int>(run.strJob.size()));
     return static_cast<DWORD>(app.GetExitCode());
 }
+
+// Starts each run dwStagger ms after the one before and returns their exit codes.
+std::vector<DWORD> DeliverOnThreads(std::vector<SThreadRun>& runs, DWORD dwStagger)
+{
+    std::vector<HANDLE> threads;
+    for (SThreadRun& run : runs)
+    {
+        threads.push_back(CreateThread(NULL, 0, DeliverOnThread, &run, 0, NULL));
+        Sleep(dwStagger);
+    }
+    std::vector<DWORD> exitCodes;
+    for (HANDLE hThread : threads)
+    {
+        exitCodes.push_back(hThread != NULL ? ExitCodeAfterEnd(hThread) : 99);
+        if (hThread != NULL)
+            CloseHandle(hThread);
+    }
+    return exitCodes;
+}
+
+// A start record whose tick count the test moves.
+class CTickedStartRecord : public CStartRecord
+{
+public:
+    CTickedStartRecord() : CStartRecord(5, 9), m_ullNow(0) {}
+    ULONGLONG m_ullNow;
+
+protected:
+    virtual ULONGLONG GetTicks() const { return m_ullNow; }
+};
 }
 
 TEST(COrvaneApp, ProductMessageBoxHoldsNoDeliveryMutex)
@@ -327,8 +370,9 @@ TEST(COrvaneApp, ProductMessageBoxHoldsNoDeliveryMutex)
         SCOPED_TRACE(c.pszProduct);
         ResetEvent(g_hBoxClosed);
         CDebugOutputRecorder output;
-        std::string strJob = TimerJob("C:\\TV\\tvapp.exe", "010102", c.pszProduct);
-        HANDLE hThread = CreateThread(NULL, 0, DeliverOnThread, &strJob, 0, NULL);
+        SThreadRun run = { TimerJob("C:\\TV\\tvapp.exe", "010102", c.pszProduct), COrvaneApp::START_WINDOW,
+                           COrvaneApp::DELIVERY_LOCK_TIMEOUT };
+        HANDLE hThread = CreateThread(NULL, 0, DeliverOnThread, &run, 0, NULL);
         ASSERT_TRUE(hThread != NULL);
         const BOOL bShown = WaitForSingleObject(g_hBoxShown, 30000) == WAIT_OBJECT_0;
         // While the box is up, another delivery takes the mutex at once.
@@ -375,4 +419,65 @@ TEST(COrvaneApp, ApplicationSilentThroughItsStartWindowGetsTheJobOnItsCommandLin
     SetEvent(hRecorderStop);
     CloseHandle(hRecorderStop);
     DeleteMailbox();
+}
+
+// After a wake-up the due runs all wait for one slowly starting copy, and
+// its window ends for all of them at once: they start one more copy between
+// them, which the others wait for, and the first copy's heartbeat serves all.
+TEST(COrvaneApp, RunsWaitingAtTheWindowsEndStartOneCopyBetweenThem)
+{
+    DeleteMailbox();
+    const std::string strApp = TestFolder("windowend") + "\\tvapp.exe";
+    ASSERT_TRUE(InstallProgram(BinPath("recorder.exe"), strApp));
+    HANDLE hRecorderStop = CreateEventA(NULL, TRUE, FALSE, "TickwardRecorderStop");
+    SetEnvironmentVariableA("TICKWARD_RECORDER_BEAT", "5000");     // well past the window
+    std::vector<SThreadRun> runs;
+    for (const char* pszFile : { "C:\\Rec\\first.ts", "C:\\Rec\\second.ts", "C:\\Rec\\third.ts" })
+        runs.push_back({ TimerJob(strApp, "010102", "_SEL", pszFile), 2500, COrvaneApp::DELIVERY_LOCK_TIMEOUT });
+    EXPECT_EQ(std::vector<DWORD>(3, 0), DeliverOnThreads(runs, 0));
+    SetEnvironmentVariableA("TICKWARD_RECORDER_BEAT", NULL);
+    Sleep(1000);    // time for a started recorder to write its line
+    EXPECT_EQ(2u, CountOf(ReadFileText(strApp + ".log"), "\n"));
+    SetEvent(hRecorderStop);
+    CloseHandle(hRecorderStop);
+    DeleteMailbox();
+}
+
+// Runs that waited for the delivery mutex in vain (a run hangs holding it)
+// go ahead together; none sets the table back under another's readings, so
+// the live application is not taken for dead and started again.
+TEST(COrvaneApp, RunsThatWaitedInVainForTheMutexLeaveTheTableAlone)
+{
+    DeleteMailbox();
+    const std::string strApp = TestFolder("unserialised") + "\\tvapp.exe";
+    ASSERT_TRUE(InstallProgram(BinPath("recorder.exe"), strApp));
+    CHeartbeatRun heartbeat(1, 2);
+    ASSERT_TRUE(heartbeat.m_bStarted);
+    HANDLE hHung = CreateMutexA(NULL, TRUE, DELIVERY_MUTEX);
+    ASSERT_TRUE(hHung != NULL);
+    std::vector<SThreadRun> runs;
+    for (const char* pszFile : { "C:\\Rec\\first.ts", "C:\\Rec\\second.ts" })
+        runs.push_back({ TimerJob(strApp, "010102", "_SEL", pszFile), COrvaneApp::START_WINDOW, 200 });
+    // The second clears the table (if it did) just before the first's second reading.
+    EXPECT_EQ(std::vector<DWORD>(2, 0), DeliverOnThreads(runs, 590));
+    ReleaseMutex(hHung);
+    CloseHandle(hHung);
+    Sleep(1000);    // time for a started recorder to write its line
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((strApp + ".log").c_str()));
+    EXPECT_EQ(2u, ReadAllSlots().size());
+    DeleteMailbox();
+}
+
+// The start-up window is measured on the tick count, which a clock set
+// back or forward does not move.
+TEST(CStartRecord, WindowRunsOnTheTickCountAlone)
+{
+    CTickedStartRecord record;
+    record.m_ullNow = 1000000;
+    ASSERT_TRUE(record.Write(GetCurrentProcessId()));
+    record.m_ullNow += 59999;
+    EXPECT_TRUE(record.IsStarting(60000));
+    record.m_ullNow += 1;
+    EXPECT_FALSE(record.IsStarting(60000));
+    SHDeleteValueA(HKEY_CURRENT_USER, "SOFTWARE\\Tickward\\Starting", "5.9");
 }
