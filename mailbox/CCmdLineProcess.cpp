@@ -7,6 +7,7 @@
 #include "cmdline/ProductCode.h"
 #include "cmdline/ParseCmdLine.h"
 #include "instance/CHeartbeat.h"
+#include "mailbox/CDeviceClaim.h"
 #include "mailbox/CRegistry.h"
 #include "mailbox/MailboxLayout.h"
 
@@ -27,6 +28,7 @@ CCmdLineProcess::CCmdLineProcess()
       m_wDeviceType(DEVICE_NONE),
       m_wDeviceIndex(DEVICE_NONE),
       m_pHeartbeat(NULL),
+      m_pClaim(NULL),
       m_evStopAsked(FALSE, TRUE),
       m_bHandOverAtStop(FALSE),
       m_nUnhanded(0),
@@ -113,10 +115,18 @@ void CCmdLineProcess::CheckRegistryComanndos()
     }
     m_bBusy = TRUE;
     CString strCmdLine;
+    BOOL bAllTaken = FALSE;     // the last scan found no job left for this device
     // Once a stop is asked, the jobs left go to its hand-over, which takes
     // them under the delivery mutex.
-    while (!m_bHandOverAtStop && GetCommandLineA(strCmdLine))
+    while (!m_bHandOverAtStop)
+    {
+        if (!GetCommandLineA(strCmdLine))
+        {
+            bAllTaken = !m_bMarkFailed;
+            break;
+        }
         HandOver(strCmdLine, TRUE);
+    }
     DeleteAllRegistryKeys();
     // A job whose mark failed is still there and the re-arming finds it:
     // it is tried again no sooner than a job's pause from now.
@@ -130,7 +140,8 @@ void CCmdLineProcess::CheckRegistryComanndos()
     // clearing that would leave the worker waiting on a notification that
     // can never fire again. The worker resets before it arms anew.
     m_bBusy = FALSE;
-    OnDrainEnd();
+    if (bAllTaken)
+        OnDrainEnd();
 }
 
 BOOL CCmdLineProcess::GetCommandLineA(CString& strCmdLine)
@@ -365,7 +376,8 @@ void CCmdLineProcess::HandOver(const CString& strCmdLine, BOOL bPause)
 // after the heartbeat's end finds the application dead and starts a new
 // copy, whose jobs this reader must leave alone. So the heartbeat ends and
 // this device's last jobs are marked under the mutex, and handed over
-// after it, the worker never being terminated in between.
+// after it, the worker never being terminated in between. The claim goes
+// with the heartbeat: that new copy must be able to serve the device.
 void CCmdLineProcess::HandOverAtStop()
 {
     if (!m_bHandOverAtStop)
@@ -374,6 +386,8 @@ void CCmdLineProcess::HandOverAtStop()
     const BOOL bHeld = delivery.m_hObject != NULL && delivery.Lock(STOP_DELIVERY_WAIT);
     if (m_pHeartbeat != NULL)
         m_pHeartbeat->Stop();
+    if (m_pClaim != NULL)
+        m_pClaim->Release();
     CString astrJobs[MailboxLayout::SLOT_COUNT];
     int nJobs = 0;
     while (nJobs < MailboxLayout::SLOT_COUNT && GetCommandLineA(astrJobs[nJobs]))

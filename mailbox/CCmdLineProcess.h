@@ -13,8 +13,9 @@
 //
 // The owner sets m_pRegistryChangeEvent (an event; the reader owns and
 // deletes it), m_strRegistryKey, m_wDeviceType and m_wDeviceIndex before the
-// start, and m_pHeartbeat, its heartbeat, which StopReader ends. Until the
-// device pair is set (0xFFFF) no slot is ever taken.
+// start, and m_pHeartbeat, its heartbeat, which StopReader ends, and
+// m_pClaim, its claim of the device, which StopReader gives up with the
+// heartbeat. Until the device pair is set (0xFFFF) no slot is ever taken.
 //
 // StopReader loses no job that a Tickward run saw the application alive
 // for, and takes none that a run posted for the next copy: under the
@@ -28,6 +29,7 @@
 #include "mailbox/CWorkerThread.h"
 
 class CCmdLineParams;
+class CDeviceClaim;
 class CHeartbeat;
 class CRegistry;
 
@@ -95,6 +97,7 @@ public:
     WORD m_wDeviceType;
     WORD m_wDeviceIndex;
     CHeartbeat* m_pHeartbeat;               // not owned; NULL when the owner keeps none
+    CDeviceClaim* m_pClaim;                 // not owned; NULL when the owner holds none
 
 protected:
     // Every pause of the reader goes through here (a test shortens them).
@@ -109,7 +112,10 @@ protected:
     // Hands one parsed command to the application, on the worker: to
     // g_RegistryCallback, unless a derived reader has a handler of its own.
     virtual void OnCommand(CCmdLineParams* pParams);
-    // Called on the worker when a drain has ended and its slots are deleted.
+    // Called on the worker when a drain has ended having taken every job for
+    // this device, and its slots are deleted. A drain cut short by a stop, or
+    // one that left a job it could not mark, does not end so: the stop's
+    // hand-over or the next drain takes the rest.
     virtual void OnDrainEnd();
     virtual BOOL MayTerminate() const;
 

@@ -76,12 +76,21 @@ void CReceiver::RequestStop()
 int CReceiver::Run(LPCSTR pszJob)
 {
     if (m_evStop.m_hObject == NULL)
-        return 1;
+        return exitFailed;
+    // Before anything of the device is touched: its stop event is shared.
+    if (!m_claim.Take(m_nDeviceType, m_nDeviceIndex))
+    {
+        CString strServed;
+        strServed.Format("receiver: device type %d, index %d is served by another process", m_nDeviceType,
+                         m_nDeviceIndex);
+        Print(strServed);
+        return exitServed;
+    }
     m_evStop.ResetEvent();
     if (!m_heartbeat.Start(HeartbeatTable::GetCategory(m_nDeviceType), m_nDeviceIndex))
     {
         Print("receiver: cannot open the heartbeat table");
-        return 1;
+        return exitFailed;
     }
     CString strStarted;
     strStarted.Format("receiver: serving device type %d, index %d", m_nDeviceType, m_nDeviceIndex);
@@ -92,12 +101,12 @@ int CReceiver::Run(LPCSTR pszJob)
     {
         Print("receiver: cannot start the mailbox reader");
         m_heartbeat.Stop();
-        return 1;
+        return exitFailed;
     }
     m_evStop.Lock(INFINITE);
-    StopReader();   // ends the heartbeat too
+    StopReader();   // ends the heartbeat and gives the claim up too
     Print("receiver: stopped");
-    return 0;
+    return exitStopped;
 }
 
 // A job handed over on the command line is the mailbox text itself; the
@@ -176,6 +185,7 @@ BOOL CReceiver::StartReader()
     m_reader.m_wDeviceType = static_cast<WORD>(m_nDeviceType);
     m_reader.m_wDeviceIndex = static_cast<WORD>(m_nDeviceIndex);
     m_reader.m_pHeartbeat = &m_heartbeat;
+    m_reader.m_pClaim = &m_claim;
     s_pReceiver = this;
     g_RegistryCallback = OnMailboxJob;
     return m_starter.Start(&m_reader, pEvent);

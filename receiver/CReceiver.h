@@ -6,6 +6,7 @@
 #include "afx/afxwin.h"
 #include "afx/afxmt.h"
 #include "cmdline/CCmdLineParams.h"
+#include "mailbox/CDeviceClaim.h"
 #include "mailbox/CWorkerStarter.h"
 #include "instance/CHeartbeat.h"
 #include "receiver/CJobReader.h"
@@ -18,6 +19,14 @@ public:
     CReceiver(int nDeviceType, int nDeviceIndex, DWORD dwJobPause = CCmdLineProcess::COMMAND_PAUSE,
               LPCSTR pszLog = NULL);
     virtual ~CReceiver();
+
+    // The process exit codes of Run.
+    enum
+    {
+        exitStopped = 0,
+        exitFailed = 1,     // the heartbeat or the reader could not be started
+        exitServed = 2      // another process serves the device: nothing done
+    };
 
     // Handles pszJob (a job in mailbox form, may be empty), then serves the
     // mailbox until a stop is requested. Returns the process exit code.
@@ -46,6 +55,7 @@ private:
     int m_nDeviceType;
     int m_nDeviceIndex;
     CEvent m_evStop;
+    CDeviceClaim m_claim;
     CHeartbeat m_heartbeat;
     CWorkerStarter m_starter;       // before the reader: the reader goes first
     CJobReader m_reader;

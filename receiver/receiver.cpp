@@ -35,12 +35,25 @@
 
 namespace
 {
-CReceiver* g_pReceiver = NULL;
+// The device served, for the console handler, which asks the receiver to
+// stop by its stop event's name: the receiver object may be gone by then.
+int g_nType = -1;
+int g_nIndex = -1;
+// Set once the receiver has stopped: its last jobs are handed over.
+HANDLE g_hStopped = NULL;
+// Longer than a stop takes (two thirds of the reader's minute, and its
+// release); Windows ends the process sooner.
+const DWORD STOPPED_WAIT = 70000;
 
-BOOL WINAPI OnConsoleCtrl(DWORD /*dwCtrlType*/)
+// Ctrl+C and Ctrl+Break only ask: the process goes on and main stops the
+// receiver. After a console close, a log-off or a shutdown, Windows ends the
+// process as soon as this handler returns (or when its own time is up), so
+// the handler returns only once the stop has handed the last jobs over.
+BOOL WINAPI OnConsoleCtrl(DWORD dwCtrlType)
 {
-    if (g_pReceiver != NULL)
-        g_pReceiver->RequestStop();
+    CReceiver::SignalStop(g_nType, g_nIndex);
+    if (dwCtrlType == CTRL_CLOSE_EVENT || dwCtrlType == CTRL_LOGOFF_EVENT || dwCtrlType == CTRL_SHUTDOWN_EVENT)
+        WaitForSingleObject(g_hStopped, STOPPED_WAIT);
     return TRUE;
 }
 
@@ -163,10 +176,15 @@ int main()
 
     CReceiver receiver(options.nType, options.nIndex, options.dwJobPause,
                        options.strLog.IsEmpty() ? NULL : static_cast<LPCSTR>(options.strLog));
-    g_pReceiver = &receiver;
+    g_nType = options.nType;
+    g_nIndex = options.nIndex;
+    g_hStopped = CreateEventA(NULL, TRUE, FALSE, NULL);
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
     const int nResult = receiver.Run(pszJob);
+    // Before the handler is removed: a handler that waits holds the
+    // console's handler list until it returns.
+    SetEvent(g_hStopped);
     SetConsoleCtrlHandler(OnConsoleCtrl, FALSE);
-    g_pReceiver = NULL;
+    CloseHandle(g_hStopped);
     return nResult;
 }

@@ -23,6 +23,8 @@ CServedDevice::~CServedDevice()
 
 TWRESULT CServedDevice::Serve(const CStartJob& startJob)
 {
+    if (!m_claim.Take(m_nDeviceType, m_nDeviceIndex))
+        return TW_E_SERVEDELSEWHERE;
     if (!m_heartbeat.Start(HeartbeatTable::GetCategory(m_nDeviceType), m_nDeviceIndex))
         return TW_E_HEARTBEAT;
     CEvent* pEvent = new CEvent(FALSE, TRUE);
@@ -37,6 +39,7 @@ TWRESULT CServedDevice::Serve(const CStartJob& startJob)
     m_reader.m_wDeviceType = static_cast<WORD>(m_nDeviceType);
     m_reader.m_wDeviceIndex = static_cast<WORD>(m_nDeviceIndex);
     m_reader.m_pHeartbeat = &m_heartbeat;
+    m_reader.m_pClaim = &m_claim;
     m_reader.m_startJob = startJob;
     if (!m_starter.Start(&m_reader, pEvent))
     {

@@ -5,6 +5,7 @@
 #define TWREADER_CSERVEDDEVICE_H
 
 #include "instance/CHeartbeat.h"
+#include "mailbox/CDeviceClaim.h"
 #include "mailbox/CStartJob.h"
 #include "mailbox/CWorkerStarter.h"
 #include "twreader/CDeviceReader.h"
@@ -30,6 +31,7 @@ public:
 
 private:
     // Declared in this order: the reader goes first, its starter after it.
+    CDeviceClaim m_claim;
     CHeartbeat m_heartbeat;
     CWorkerStarter m_starter;
     CDeviceReader m_reader;

@@ -36,6 +36,7 @@ typedef int TWRESULT;
 #define TW_E_INCALLBACK     6   /* TwStopDevice on the device's own reader thread: nothing done */
 #define TW_E_NOJOB          7   /* the command line holds nothing after the program name */
 #define TW_E_BADJOB         8   /* what it holds cannot be read as a job */
+#define TW_E_SERVEDELSEWHERE 9  /* another process serves that device */
 
 /* The structure is laid out with the compiler's default packing, whatever
  * packing the including code has set. */

@@ -210,3 +210,68 @@ TEST_F(ReceiverTest, StartJobIsForgottenOnceTheFirstDrainIsOver)
     const std::string strLog = WaitForFileText(m_strLog, "job from mailbox", 10000);
     EXPECT_EQ(1u, CountOf(strLog, std::string("\njob from mailbox: ") + PRINTED_FIELDS)) << strLog;
 }
+
+// Started with a job while an older one for its device waits in a lower
+// slot, the receiver is stopped in the pause after the older one: the
+// stop's hand-over drops the start job's mailbox copy, as the drain would.
+TEST_F(ReceiverTest, StopDuringTheFirstDrainDropsTheStartJobsCopy)
+{
+    const std::string strStartJob = MailboxJob("010102", "C:\\Rec\\start.ts");
+    WriteSlot(1, MailboxJob("010102", "C:\\Rec\\older.ts"));
+    WriteSlot(2, strStartJob);
+    HANDLE hReceiver = StartProcess(Quoted(m_strApp) + " --pause 5000 --log " + Quoted(m_strLog) + strStartJob);
+    ASSERT_TRUE(hReceiver != NULL);
+    CloseHandle(hReceiver);
+    ASSERT_NE(std::string::npos, WaitForFileText(m_strLog, "older.ts").find("older.ts"));
+    EXPECT_TRUE(StopReceiver());
+    const std::string strLog = ReadFileText(m_strLog);
+    EXPECT_EQ(1u, CountOf(strLog, "start.ts")) << strLog;
+    EXPECT_EQ(1u, CountOf(strLog, "handled already")) << strLog;
+    EXPECT_EQ(0u, ReadRawSlots().size());
+}
+
+// One device, one serving process: a second receiver of the device is
+// refused and leaves the first serving.
+TEST_F(ReceiverTest, SecondReceiverOfADeviceIsRefused)
+{
+    HANDLE hReceiver = StartServing();
+    ASSERT_TRUE(hReceiver != NULL);
+    CloseHandle(hReceiver);
+    std::string strOutput;
+    EXPECT_EQ(2u, RunForOutput(Quoted(m_strApp) + " --type 1 --index 2 --log " + Quoted(m_strLog + ".second"),
+                               strOutput));
+    EXPECT_EQ("receiver: device type 1, index 2 is served by another process\r\n", strOutput);
+    EXPECT_EQ(0u, Deliver());
+    EXPECT_NE(std::string::npos, WaitForFileText(m_strLog, "job from mailbox", 10000).find("job from mailbox"));
+    EXPECT_TRUE(StopReceiver());
+}
+
+// After a console close, a log-off or a shutdown, Windows ends the process
+// once its console handler returns. The close comes here as Windows sends
+// it (a thread at CtrlRoutine in the receiver), while a run holds the
+// delivery mutex, and the process is ended as soon as that thread ends.
+TEST_F(ReceiverTest, ConsoleCloseEndsTheProcessOnlyAfterTheLastHandOver)
+{
+    HANDLE hReceiver = StartServing();
+    ASSERT_TRUE(hReceiver != NULL);
+    WriteSlot(1, MailboxJob("010102", "C:\\Rec\\first.ts"));
+    ASSERT_NE(std::string::npos, WaitForFileText(m_strLog, "first.ts").find("first.ts"));
+    WriteSlot(2, MailboxJob("010102", "C:\\Rec\\last.ts"));     // waits out the pause after the first
+    HANDLE hDelivery = CreateMutexA(NULL, TRUE, DELIVERY_MUTEX);
+    const LPTHREAD_START_ROUTINE pfnCtrlRoutine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CtrlRoutine")));
+    ASSERT_TRUE(pfnCtrlRoutine != NULL);
+    HANDLE hClose = CreateRemoteThread(hReceiver, NULL, 0, pfnCtrlRoutine,
+                                       reinterpret_cast<LPVOID>(static_cast<DWORD_PTR>(CTRL_CLOSE_EVENT)), 0, NULL);
+    ASSERT_TRUE(hClose != NULL);
+    Sleep(500);
+    ReleaseMutex(hDelivery);
+    CloseHandle(hDelivery);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hClose, 60000));
+    TerminateProcess(hReceiver, 0xC000013A);
+    CloseHandle(hClose);
+    CloseHandle(hReceiver);
+    const std::string strLog = ReadFileText(m_strLog);
+    EXPECT_EQ(1u, CountOf(strLog, "last.ts")) << strLog;
+    EXPECT_EQ(1u, CountOf(strLog, "receiver: stopped")) << strLog;
+}

@@ -93,6 +93,10 @@ TEST(TwReader, RefusesADeviceItServesAlreadyOrCannotServe)
     EXPECT_EQ(TW_E_INVALIDARG, TwServeDevice(1, 10, Ignore, NULL, &hOther));
     EXPECT_EQ(TW_E_INVALIDARG, TwServeDevice(256, 5, Ignore, NULL, &hOther));
     EXPECT_EQ(TW_E_INVALIDARG, TwServeDevice(1, 6, NULL, NULL, &hOther));
+    // Another process's claim of 1/6, under the name every serving side makes.
+    HANDLE hClaim = CreateMutexA(NULL, FALSE, "MUTEX_TickwardServing_1.6");
+    EXPECT_EQ(TW_E_SERVEDELSEWHERE, TwServeDevice(1, 6, Ignore, NULL, &hOther));
+    CloseHandle(hClaim);
     EXPECT_TRUE(hOther == NULL);
     EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
 }
