@@ -67,7 +67,8 @@ public:
     // wakes it from its wait or pause, and waits for its thread (see
     // CWorkerThread::Stop). The worker takes no more jobs in its drain; it
     // takes the delivery mutex (at most STOP_DELIVERY_WAIT), ends
-    // m_pHeartbeat, marks every job for its device, gives the mutex back,
+    // m_pHeartbeat, gives m_pClaim up, marks every job for its device, gives
+    // the mutex back,
     // hands those jobs over without pauses and ends. A worker is terminated
     // when it has not ended after two thirds of dwTimeout, but never while
     // it holds a marked job not yet handed over. Called on the worker (in

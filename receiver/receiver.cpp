@@ -17,7 +17,8 @@
 // with a job, the job's device (Tickward starts it without options); else
 // type 1, index 2. A job that arrives both on the command line and through
 // the mailbox (Tickward sends both when it had to start the application) is
-// handled once.
+// handled once. A device that another process serves is left to it: the
+// receiver says so and ends with exit code 2.
 #include "receiver/CReceiver.h"
 
 #include "cmdline/CCmdLineParams.h"
@@ -65,7 +66,8 @@ const char USAGE[] =
     "stopped (Ctrl+C, or receiver --stop). The device is --type and --index, else the\n"
     "job's (Tickward starts it with the job), else type 1, index 2. --pause: the pause\n"
     "after each job (10000 ms); --log: the job log (Tickward\\receiver-<type>-<index>.log\n"
-    "in the local application data folder).\n"
+    "in the local application data folder). Exit code: 0 once stopped, 1 when it cannot\n"
+    "serve, 2 when another process serves the device.\n"
     "Example: receiver --type 1 --index 2\n";
 
 const int NOT_GIVEN = -1;
