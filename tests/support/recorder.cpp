@@ -8,7 +8,7 @@
 // on) it is an application that starts slowly: after MS milliseconds it
 // keeps the heartbeat of its job's device growing, as a real one does once
 // started, and it runs until the named event "TickwardRecorderStop" is set
-// (at most a minute). With TICKWARD_RECORDER_THEN=COMMAND as well, it runs
+// (at most a minute after its first heartbeat). With TICKWARD_RECORDER_THEN=COMMAND as well, it runs
 // COMMAND followed by its own command tail after those MS milliseconds
 // instead, a real receiving application, and ends with it: the storm's
 // receiver, slow to start.
@@ -61,7 +61,7 @@ void StartSlowly(DWORD dwDelay, LPCSTR pszJob)
         if (GetEnvironmentVariableA("TICKWARD_RECORDER_THEN", szThen, sizeof(szThen)) > 0)
             RunToItsEnd(szThen, pszJob);
         else
-            Beat(hStop, dwDelay < LONGEST_RUN ? LONGEST_RUN - dwDelay : 0, pszJob);
+            Beat(hStop, LONGEST_RUN, pszJob);
     }
     CloseHandle(hStop);
 }
