@@ -251,13 +251,18 @@ void COrvaneApp::AwaitStart(CCmdLineParams& params, CInstanceCheck& check, CDeli
 }
 
 // TRUE when the heartbeat came while dwCopy was the device's starting
-// application; FALSE when its window ended or it ended first.
+// application; FALSE when its window ended, it ended first, or the counter
+// could not be read (then at once: a failed reading takes no sample pause).
 BOOL COrvaneApp::AwaitHeartbeat(CCmdLineParams& params, CInstanceCheck& check, DWORD dwCopy)
 {
     const CStartRecord start = StartRecordOf(params);
+    const int nCategory = HeartbeatTable::GetCategory(params.GetDeviceType(0));
     while (start.GetStarting(m_dwStartWindow) == dwCopy)
     {
-        if (IsAlive(params, check))
+        int bAlive = 0;
+        if (!check.CheckInstance(nCategory, params.GetDeviceIndex(0), bAlive))
+            return FALSE;
+        if (bAlive)
             return TRUE;
     }
     return FALSE;
