@@ -141,7 +141,10 @@ void CCmdLineProcess::CheckRegistryComanndos()
     // can never fire again. The worker resets before it arms anew.
     m_bBusy = FALSE;
     if (bAllTaken)
+    {
+        m_startJob.Forget();
         OnDrainEnd();
+    }
 }
 
 BOOL CCmdLineProcess::GetCommandLineA(CString& strCmdLine)
@@ -311,6 +314,11 @@ void CCmdLineProcess::OnCommand(CCmdLineParams* pParams)
     }
 }
 
+void CCmdLineProcess::OnStartJobCopy(CCmdLineParams* /*pParams*/)
+{
+    LogTagged("CCmdLineProcess: the mailbox copy of the start job is dropped");
+}
+
 void CCmdLineProcess::OnDrainEnd()
 {
 }
@@ -363,6 +371,11 @@ void CCmdLineProcess::HandOver(const CString& strCmdLine, BOOL bPause)
                   static_cast<LPCSTR>(strCmdLine));
         LogTagged("CCmdLineProcess::CheckRegistryComanndos() Error in ParseCmdLine(%s)",
                   static_cast<LPCSTR>(strCmdLine));
+        return;
+    }
+    if (m_startJob.IsCopy(params))
+    {
+        OnStartJobCopy(&params);
         return;
     }
     OnCommand(&params);

@@ -26,6 +26,7 @@
 
 #include "afx/CString.h"
 #include "afx/afxmt.h"
+#include "mailbox/CStartJob.h"
 #include "mailbox/CWorkerThread.h"
 
 class CCmdLineParams;
@@ -42,7 +43,7 @@ class CCmdLineProcess : public CWorkerThread
 {
 public:
     // Pauses of a round.
-    static const DWORD COMMAND_PAUSE = 10000;   // after each command handed over or dropped
+    static const DWORD COMMAND_PAUSE = 10000;   // after each command handed over
     static const DWORD REARM_PAUSE = 100;       // between the drain and the re-arming
     static const DWORD IDLE_PAUSE = 100;        // no event to wait on, or the wait failed
     // How long a stop waits for the runs that test the heartbeat; as long as
@@ -99,6 +100,10 @@ public:
     WORD m_wDeviceIndex;
     CHeartbeat* m_pHeartbeat;               // not owned; NULL when the owner keeps none
     CDeviceClaim* m_pClaim;                 // not owned; NULL when the owner holds none
+    // The job the application was started with, remembered by the owner
+    // before the start: its mailbox copy is dropped, with no callback and
+    // no pause, until a drain ends having taken every job for the device.
+    CStartJob m_startJob;
 
 protected:
     // Every pause of the reader goes through here (a test shortens them).
@@ -113,10 +118,12 @@ protected:
     // Hands one parsed command to the application, on the worker: to
     // g_RegistryCallback, unless a derived reader has a handler of its own.
     virtual void OnCommand(CCmdLineParams* pParams);
+    // Called on the worker for the mailbox copy of m_startJob, which is dropped.
+    virtual void OnStartJobCopy(CCmdLineParams* pParams);
     // Called on the worker when a drain has ended having taken every job for
-    // this device, and its slots are deleted. A drain cut short by a stop, or
-    // one that left a job it could not mark, does not end so: the stop's
-    // hand-over or the next drain takes the rest.
+    // this device, and its slots are deleted; m_startJob is forgotten then.
+    // A drain cut short by a stop, or one that left a job it could not mark,
+    // does not end so: the stop's hand-over or the next drain takes the rest.
     virtual void OnDrainEnd();
     virtual BOOL MayTerminate() const;
 

@@ -2,7 +2,7 @@
 #include "receiver/CJobReader.h"
 
 CJobReader::CJobReader()
-    : m_dwCommandPause(COMMAND_PAUSE)
+    : m_dwCommandPause(COMMAND_PAUSE), m_pfnStartJobCopy(NULL)
 {
 }
 
@@ -16,7 +16,9 @@ void CJobReader::Pause(DWORD dwMilliseconds)
     CCmdLineProcess::Pause(dwMilliseconds == COMMAND_PAUSE ? m_dwCommandPause : dwMilliseconds);
 }
 
-void CJobReader::OnDrainEnd()
+void CJobReader::OnStartJobCopy(CCmdLineParams* pParams)
 {
-    m_startJob.Forget();
+    CCmdLineProcess::OnStartJobCopy(pParams);
+    if (m_pfnStartJobCopy != NULL)
+        m_pfnStartJobCopy(pParams);
 }

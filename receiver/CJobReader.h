@@ -1,11 +1,10 @@
 // CJobReader.h - the receiver's mailbox reader: the system's reader, whose
 // pause after each job can be shortened for tests and soak runs, and which
-// knows the job the receiver was started with until its first drain ends.
+// tells the receiver when it drops the mailbox copy of its start job.
 #ifndef RECEIVER_CJOBREADER_H
 #define RECEIVER_CJOBREADER_H
 
 #include "mailbox/CCmdLineProcess.h"
-#include "mailbox/CStartJob.h"
 
 class CJobReader : public CCmdLineProcess
 {
@@ -15,14 +14,12 @@ public:
 
     // The pause after each job handed over; COMMAND_PAUSE unless changed.
     DWORD m_dwCommandPause;
-
-    // The job the receiver was started with; its mailbox copy is dropped
-    // in the first drain (read and forgotten on the worker from the start).
-    CStartJob m_startJob;
+    // Called on the worker for the dropped copy; NULL: only logged.
+    PFN_REGISTRYCALLBACK m_pfnStartJobCopy;
 
 protected:
     virtual void Pause(DWORD dwMilliseconds);
-    virtual void OnDrainEnd();
+    virtual void OnStartJobCopy(CCmdLineParams* pParams);
 };
 
 #endif // RECEIVER_CJOBREADER_H

@@ -129,14 +129,16 @@ void CReceiver::HandleCommandLineJob(LPCSTR pszJob)
 void CReceiver::OnMailboxJob(CCmdLineParams* pParams)
 {
     CReceiver* pThis = s_pReceiver;
-    if (pThis == NULL || pParams == NULL)
-        return;
-    if (pThis->m_reader.m_startJob.IsCopy(*pParams))
-    {
+    if (pThis != NULL && pParams != NULL)
+        pThis->HandleJob(*pParams, "mailbox");
+}
+
+// Runs on the reader's worker thread.
+void CReceiver::OnStartJobCopy(CCmdLineParams* /*pParams*/)
+{
+    CReceiver* pThis = s_pReceiver;
+    if (pThis != NULL)
         pThis->Print("receiver: job from mailbox was handled already (command line)");
-        return;
-    }
-    pThis->HandleJob(*pParams, "mailbox");
 }
 
 void CReceiver::HandleJob(CCmdLineParams& params, LPCSTR pszSource)
@@ -186,6 +188,7 @@ BOOL CReceiver::StartReader()
     m_reader.m_wDeviceIndex = static_cast<WORD>(m_nDeviceIndex);
     m_reader.m_pHeartbeat = &m_heartbeat;
     m_reader.m_pClaim = &m_claim;
+    m_reader.m_pfnStartJobCopy = OnStartJobCopy;
     s_pReceiver = this;
     g_RegistryCallback = OnMailboxJob;
     return m_starter.Start(&m_reader, pEvent);

@@ -44,6 +44,7 @@ public:
 
 private:
     static void OnMailboxJob(CCmdLineParams* pParams);
+    static void OnStartJobCopy(CCmdLineParams* pParams);
     BOOL StartReader();
     void StopReader();
     void HandleCommandLineJob(LPCSTR pszJob);

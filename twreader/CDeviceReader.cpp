@@ -15,18 +15,8 @@ CDeviceReader::~CDeviceReader()
 
 void CDeviceReader::OnCommand(CCmdLineParams* pParams)
 {
-    if (m_startJob.IsCopy(*pParams))
-    {
-        LogTagged("twreader: the mailbox copy of the start job, read from the command line already, is dropped");
-        return;
-    }
     TWJOB job;
     CJobRecord::Show(*pParams, job);
     LogTagged("CCmdLineProcess::CheckRegistryComanndos() Send a new Event to MainFrame");
     m_pfnCallback(&job, m_pvContext);
-}
-
-void CDeviceReader::OnDrainEnd()
-{
-    m_startJob.Forget();
 }

@@ -23,9 +23,11 @@ const int DEVICE_TYPE_LIMIT = 0xFF;     // a device list gives each type in two 
 // for, so a callback may serve another device.
 CCriticalSection g_csDevices;
 CServedDevice* g_pDevices = NULL;
-// The job the process was started with, as read from its command line
-// before its device was served, until it is.
+// The job the process was started with, read from its own command line
+// when the first device is served (whatever the application read before),
+// until its device is served.
 CStartJob g_startJob;
+BOOL g_bStartJobRead = FALSE;
 BOOL g_bPinned = FALSE;
 
 // Once a device is served, the DLL stays loaded for the life of the
@@ -56,12 +58,27 @@ CServedDevice** FindLink(HTWDEVICE hDevice)
     return *pp != NULL ? pp : NULL;
 }
 
+// Under g_csDevices: the job after the program name on the process's own
+// command line, once.
+void ReadStartJob()
+{
+    if (g_bStartJobRead)
+        return;
+    g_bStartJobRead = TRUE;
+    CString strLine(::GetCommandLineA());
+    LPCSTR pszTail = AfxGetCmdTail(strLine.GetBuffer(0));
+    CCmdLineParams params;
+    if (*pszTail != '\0' && ParseCmdLine(pszTail, &params, FALSE, FALSE))
+        g_startJob.Remember(params);
+}
+
 // Under g_csDevices; starting a device waits for nothing.
 TWRESULT Serve(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, void* pvContext,
                HTWDEVICE* phDevice)
 {
     if (FindDevice(nDeviceType, nDeviceIndex) != NULL)
         return TW_E_SERVED;
+    ReadStartJob();
     CServedDevice* pDevice =
         new (std::nothrow) CServedDevice(nDeviceType, nDeviceIndex, pfnCallback, pvContext);
     if (pDevice == NULL)
@@ -152,15 +169,7 @@ TWRESULT WINAPI TwReadCommandLineJob(const char* pszCommandLine, TWJOB* pJob)
         delete pRecord;
         return TW_E_BADJOB;
     }
-    // Kept for the first serving of its device only: a reader already
-    // running may have handed the copy over, and a later one would drop a
-    // new job of the same text.
-    g_csDevices.Lock();
-    CCmdLineParams& params = pRecord->m_params;
-    if (FindDevice(params.GetDeviceType(0), params.GetDeviceIndex(0)) == NULL)
-        g_startJob.Remember(params);
-    g_csDevices.Unlock();
-    CJobRecord::Show(params, *pJob);
+    CJobRecord::Show(pRecord->m_params, *pJob);
     pJob->pvReserved = pRecord;
     return TW_OK;
 }

@@ -78,8 +78,10 @@ DWORD WINAPI TwGetVersion(void);
 /* Starts serving device nDeviceType (0 to 255), nDeviceIndex (0 to 9): its
  * heartbeat, and its reader, which first takes the jobs already waiting.
  * pfnCallback gets each job with pvContext. *phDevice receives the handle
- * (NULL on failure). Read the command-line job first (TwReadCommandLineJob):
- * the reader then drops the copy of it that Tickward posted to the mailbox. */
+ * (NULL on failure). The first call reads the job the process was started
+ * with from its own command line: the reader of that job's device drops the
+ * copy Tickward posted to the mailbox, without the pause, whatever the
+ * application read before or reads after. */
 TWRESULT WINAPI TwServeDevice(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback,
                               void* pvContext, HTWDEVICE* phDevice);
 
@@ -93,7 +95,8 @@ TWRESULT WINAPI TwStopDevice(HTWDEVICE hDevice);
 
 /* Reads the job on a command line as GetCommandLineA gives it (the program
  * name first, which is skipped) into *pJob, whose texts stay valid until
- * TwReleaseJob. *pJob is emptied on failure. */
+ * TwReleaseJob. *pJob is emptied on failure. It only shows a job: which
+ * job is the start job, it never changes. */
 TWRESULT WINAPI TwReadCommandLineJob(const char* pszCommandLine, TWJOB* pJob);
 
 /* Frees the texts of a job that TwReadCommandLineJob filled and empties it;

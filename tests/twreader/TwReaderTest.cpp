@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,28 @@ void CALLBACK Ignore(const TWJOB*, void*)
 void CALLBACK SignalEvent(const TWJOB*, void* pvEvent)
 {
     SetEvent(static_cast<HANDLE>(pvEvent));
+}
+
+// The jobs a callback got, by file, one line each.
+struct SJobsSeen
+{
+    std::string strFiles;
+    HANDLE hJob;
+};
+
+void CALLBACK NoteFile(const TWJOB* pJob, void* pvSeen)
+{
+    SJobsSeen* pSeen = static_cast<SJobsSeen*>(pvSeen);
+    pSeen->strFiles += std::string(pJob->pszFile) + "\n";
+    SetEvent(pSeen->hJob);
+}
+
+// Reads the process's command line, or another text, as an application may.
+void ReadJob(const std::string& strCommandLine)
+{
+    TWJOB job;
+    EXPECT_EQ(TW_OK, TwReadCommandLineJob(strCommandLine.c_str(), &job)) << strCommandLine;
+    TwReleaseJob(&job);
 }
 }
 
@@ -154,6 +177,58 @@ TEST(TwReader, ReadsTheJobAfterTheProgramNameUntilItIsReleased)
         EXPECT_TRUE(job.pszFile == NULL && job.pvReserved == NULL);
         EXPECT_EQ(TW_OK, TwReleaseJob(&job));
     }
+}
+
+// Started with a job, an application serves its device before or after it
+// reads the command-line job, or reads another text too: the DLL learns the
+// start job from the process's own command line, so its mailbox copy is
+// dropped in every order, and the job behind it comes without a pause.
+// Each order runs in a child: this program again, with the job as its
+// command line, running the disabled test below.
+TEST(TwReader, StartJobIsDroppedOnceInEveryOrder)
+{
+    char szSelf[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, szSelf, MAX_PATH);
+    SetEnvironmentVariableA("GTEST_FILTER", "TwReaderChild.*");
+    SetEnvironmentVariableA("GTEST_ALSO_RUN_DISABLED_TESTS", "1");
+    for (const char* pszOrder : { "serve read", "read serve", "read other serve" })
+    {
+        SCOPED_TRACE(pszOrder);
+        DeleteMailbox();
+        WriteSlot(1, MailboxJob("010108", "C:\\Rec\\start.ts"));
+        WriteSlot(2, MailboxJob("010108", "C:\\Rec\\next.ts"));
+        SetEnvironmentVariableA("TICKWARD_TWREADER_ORDER", pszOrder);
+        std::string strOutput;
+        EXPECT_EQ(0u, RunForOutput(Quoted(szSelf) + MailboxJob("010108", "C:\\Rec\\start.ts"), strOutput))
+            << strOutput;
+    }
+    SetEnvironmentVariableA("TICKWARD_TWREADER_ORDER", NULL);
+    SetEnvironmentVariableA("GTEST_ALSO_RUN_DISABLED_TESTS", NULL);
+    SetEnvironmentVariableA("GTEST_FILTER", NULL);
+    DeleteMailbox();
+}
+
+TEST(TwReaderChild, DISABLED_ServesAndReadsInTheOrderItIsTold)
+{
+    char szOrder[64] = "";
+    ASSERT_NE(0u, GetEnvironmentVariableA("TICKWARD_TWREADER_ORDER", szOrder, sizeof(szOrder)));
+    SJobsSeen seen = { std::string(), CreateEventA(NULL, FALSE, FALSE, NULL) };
+    HTWDEVICE hDevice = NULL;
+    std::istringstream steps(szOrder);
+    for (std::string strStep; steps >> strStep;)
+    {
+        if (strStep == "serve")
+            ASSERT_EQ(TW_OK, TwServeDevice(1, 8, NoteFile, &seen, &hDevice));
+        else if (strStep == "read")
+            ReadJob(GetCommandLineA());
+        else
+            ReadJob("tv.exe" + MailboxJob("010108", "C:\\Rec\\other.ts"));
+    }
+    // The pause after a job is 10 s: a dropped copy must not cost one.
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(seen.hJob, 5000));
+    EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
+    EXPECT_EQ("C:\\Rec\\next.ts\n", seen.strFiles);
+    CloseHandle(seen.hJob);
 }
 
 // TICKWARD_TWCONSUMER names twconsumer.exe, with twreader.dll beside it.

@@ -38,8 +38,8 @@ static void Serve(HANDLE hStop)
 
     fprintf(g_pLog, "twreader %u.%u.%u\n", (unsigned)(dwVersion >> 16), (unsigned)((dwVersion >> 8) & 0xFF),
             (unsigned)(dwVersion & 0xFF));
-    /* Read before the tuner is served, so that its reader drops the copy
-     * that Tickward posted to the mailbox too. */
+    /* The job Tickward started this program with; the DLL drops the copy
+     * it posted to the mailbox too, whenever this is read. */
     if (TwReadCommandLineJob(GetCommandLineA(), &job) == TW_OK)
     {
         PrintJob("the command line", &job);
