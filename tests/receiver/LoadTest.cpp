@@ -96,6 +96,7 @@ struct SStormTotals
     int nDeadStarts;            // application started by a run
     int nStormStarts;           // receiver started by the storm: no run came after a kill or stop
     int nMostCopies;            // receivers serving at once, at most
+    int nHandedAgain;           // by a late second copy, from its command line (below)
 };
 
 // What the storm does once in a round: a drawn delay after the count it
@@ -496,9 +497,30 @@ protected:
         }
         EXPECT_LE(nLostToReceiverKill, bKilledReceiver ? 1 : 0);
         m_totals.nLostToReceiverKill += nLostToReceiverKill;
-        EXPECT_EQ(nHanded, HandedOverCount(strLog));   // no job of another round, none twice
+        // A copy started at a window's end that comes to serve only after the
+        // copy which took its job from the mailbox has ended (killed or
+        // stopped) hands that job over again from its command line: the one
+        // copy that had it is gone. Counted apart; only past the window.
+        const size_t nAgain = HandedAgainCount(strLog);
+        EXPECT_EQ(nHanded + nAgain, HandedOverCount(strLog));   // no other job of another round, none twice
+        EXPECT_TRUE(nAgain == 0 || CopiesAllowed() == 2);
+        m_totals.nHandedAgain += static_cast<int>(nAgain);
         EXPECT_GE(CopiesAllowed(), m_nCopies) << "receivers of device 1/2 at once";
         m_totals.nMostCopies = (std::max)(m_totals.nMostCopies, static_cast<int>(m_nCopies));
+    }
+
+    // Start jobs of earlier rounds in this round's log, each handed over before.
+    size_t HandedAgainCount(const std::string& strLog) const
+    {
+        size_t nAgain = 0;
+        for (size_t nAt = strLog.find(HANDED_OVER_AT_START); nAt != std::string::npos;
+             nAt = strLog.find(HANDED_OVER_AT_START, nAt + 1))
+        {
+            const size_t nFile = strLog.find("File=\"", nAt);
+            const std::string strFile = strLog.substr(nFile + 6, strLog.find('"', nFile + 6) - nFile - 6);
+            nAgain += CountOf(m_strWholeLog, Printed(strFile)) > 0 ? 1 : 0;
+        }
+        return nAgain;
     }
 
     void RunRound(int nRound)
@@ -531,11 +553,12 @@ protected:
                "storm: %d jobs handed over exactly once, %d more than once\n"
                "storm: lost: %d whose run was killed before posting, %d taken by a receiver killed before "
                "handing over\n"
+               "storm: %d handed over again by a second copy that served after the first had ended\n"
                "storm: %d applications started by runs, %d receivers started by the storm, at most %d serving at once\n"
                "storm: %lu s\n",
                m_totals.nRounds, m_totals.nJobs, m_totals.nRunKills, m_totals.nReceiverKills, m_totals.nReceiverStops,
                m_totals.nHandedOnce, m_totals.nHandedMore, m_totals.nLostToRunKill, m_totals.nLostToReceiverKill,
-               m_totals.nDeadStarts, m_totals.nStormStarts, m_totals.nMostCopies,
+               m_totals.nHandedAgain, m_totals.nDeadStarts, m_totals.nStormStarts, m_totals.nMostCopies,
                static_cast<unsigned long>(dwElapsed / 1000));
         fflush(stdout);
     }
@@ -561,8 +584,8 @@ protected:
         // job accounted for by a handover or a loss of a known cause.
         for (int nRound = 1; nRound <= m_totals.nRounds; ++nRound)
             for (int nJob = 0; nJob < WAVE; ++nJob)
-                EXPECT_GE(1u, CountOf(m_strWholeLog, Printed(FileOf(nRound, nJob, "storm"))));
-        EXPECT_EQ(static_cast<size_t>(m_totals.nHandedOnce), HandedOverCount(m_strWholeLog));
+                EXPECT_GE(CopiesAllowed(), CountOf(m_strWholeLog, Printed(FileOf(nRound, nJob, "storm"))));
+        EXPECT_EQ(static_cast<size_t>(m_totals.nHandedOnce + m_totals.nHandedAgain), HandedOverCount(m_strWholeLog));
         EXPECT_EQ(m_totals.nJobs, m_totals.nHandedOnce + m_totals.nLostToRunKill + m_totals.nLostToReceiverKill);
         EXPECT_LE(m_totals.nLostToReceiverKill, m_totals.nReceiverKills);
         EXPECT_GE(CopiesAllowed(), static_cast<size_t>(m_totals.nMostCopies));
