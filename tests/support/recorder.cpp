@@ -8,8 +8,9 @@
 // on) it is an application that starts slowly: after MS milliseconds it
 // keeps the heartbeat of its job's device growing, as a real one does once
 // started, and it runs until the named event "TickwardRecorderStop" is set
-// (at most a minute after its first heartbeat). With TICKWARD_RECORDER_THEN=COMMAND as well, it runs
-// COMMAND followed by its own command tail after those MS milliseconds
+// (at most a minute after its first heartbeat). With
+// TICKWARD_RECORDER_THEN=COMMAND as well, it runs COMMAND followed by its
+// own command tail after those MS milliseconds
 // instead, a real receiving application, and ends with it: the storm's
 // receiver, slow to start.
 #include <windows.h>
