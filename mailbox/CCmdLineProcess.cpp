@@ -8,16 +8,20 @@
 #include "cmdline/ParseCmdLine.h"
 #include "instance/CHeartbeat.h"
 #include "mailbox/CDeviceClaim.h"
+#include "mailbox/CMailboxWriter.h"
 #include "mailbox/CRegistry.h"
 #include "mailbox/MailboxLayout.h"
+#include "mailbox/WaitAnswering.h"
 
 PFN_REGISTRYCALLBACK g_RegistryCallback = NULL;
 
 namespace
 {
 const WORD DEVICE_NONE = 0xFFFF;
-// A stop from the destructor waits two thirds of this for the worker.
+// A stop from the destructor waits this long for the worker at a time.
 const DWORD DESTROY_STOP_TIMEOUT = 200;
+// A stop whose delivery wait used up its time still gives the worker this.
+const DWORD MIN_WORKER_WAIT = 100;
 }
 
 CCmdLineProcess::CCmdLineProcess()
@@ -30,8 +34,10 @@ CCmdLineProcess::CCmdLineProcess()
       m_pHeartbeat(NULL),
       m_pClaim(NULL),
       m_evStopAsked(FALSE, TRUE),
+      m_evMarked(FALSE, TRUE),
       m_bHandOverAtStop(FALSE),
-      m_nUnhanded(0),
+      m_bStopOnWorker(FALSE),
+      m_bWorkerHeld(FALSE),
       m_bMarkFailed(FALSE)
 {
 }
@@ -39,7 +45,10 @@ CCmdLineProcess::CCmdLineProcess()
 CCmdLineProcess::~CCmdLineProcess()
 {
     // The worker may be waiting on the event that goes now: it ends first.
-    StopReader(DESTROY_STOP_TIMEOUT);
+    // One held up in the application's callback is never killed, and it
+    // still uses this object: it is waited for.
+    while (StopReader(DESTROY_STOP_TIMEOUT) == stopWorkerHeld)
+        ;
     if (m_pRegistryChangeEvent != NULL)
     {
         delete m_pRegistryChangeEvent;
@@ -65,14 +74,24 @@ BOOL CCmdLineProcess::GetRegistryKey(const CString& strProduct, CString& strKey)
     }
 }
 
-BOOL CCmdLineProcess::StopReader(DWORD dwTimeout)
+int CCmdLineProcess::StopReader(DWORD dwTimeout)
 {
+    const DWORD dwStart = ::GetTickCount();
+    if (m_bWorkerHeld)
+        return WaitForWorker(dwStart, dwTimeout);
+    const int nAsked = AskStop();
+    if (nAsked == askedWorker)
+        m_bStopOnWorker = TRUE;
     m_bHandOverAtStop = TRUE;
     m_bStop = TRUE;
     m_evStopAsked.SetEvent();
     if (m_pRegistryChangeEvent != NULL)
         ::SetEvent(m_pRegistryChangeEvent->m_hObject);
-    return Stop(dwTimeout);
+    if (nAsked != askedOther)
+        return nAsked == askedWorker ? stopAsked : stopNotRunning;
+    EndAndMark();
+    m_evMarked.SetEvent();
+    return WaitForWorker(dwStart, dwTimeout);
 }
 
 int CCmdLineProcess::Run()
@@ -125,7 +144,9 @@ void CCmdLineProcess::CheckRegistryComanndos()
             bAllTaken = !m_bMarkFailed;
             break;
         }
-        HandOver(strCmdLine, TRUE);
+        Keep(strCmdLine);
+        if (m_marked.TakeNext(strCmdLine))
+            HandOver(strCmdLine, TRUE);
     }
     DeleteAllRegistryKeys();
     // A job whose mark failed is still there and the re-arming finds it:
@@ -160,15 +181,9 @@ BOOL CCmdLineProcess::GetCommandLineA(CString& strCmdLine)
         if (registry.ReadString(m_strRegistryKey, strSlot, strCmdLine)
             && strCmdLine != MailboxLayout::CONSUMED_MARK && IsValidCmdLine(strCmdLine))
         {
-            // Counted before the mark is written: from then on the worker
-            // holds a job that would be lost with it.
-            CountUnhanded(+1);
             bTaken = MarkConsumed(registry, strSlot);
             if (!bTaken)
-            {
-                CountUnhanded(-1);
                 NoteUnmarked(strSlot, strCmdLine);
-            }
         }
     }
     registry.UnlockKey(m_strRegistryKey, TRUE);
@@ -323,18 +338,6 @@ void CCmdLineProcess::OnDrainEnd()
 {
 }
 
-BOOL CCmdLineProcess::MayTerminate() const
-{
-    return m_nUnhanded == 0;
-}
-
-void CCmdLineProcess::CountUnhanded(int nChange)
-{
-    m_csLock.Lock();
-    m_nUnhanded += nChange;
-    m_csLock.Unlock();
-}
-
 // An unmarked job would be handed over again at every pause, for ever: it
 // stays where it is, and is reported once, however often it is tried.
 void CCmdLineProcess::NoteUnmarked(LPCSTR pszSlot, const CString& strCmdLine)
@@ -363,7 +366,6 @@ void CCmdLineProcess::HandOver(const CString& strCmdLine, BOOL bPause)
 {
     CCmdLineParams params;
     const BOOL bParsed = ParseCmdLine(strCmdLine, &params, FALSE, FALSE);
-    CountUnhanded(-1);
     if (!bParsed)
     {
         // Already marked: deleted with the others at the end of the drain.
@@ -383,33 +385,91 @@ void CCmdLineProcess::HandOver(const CString& strCmdLine, BOOL bPause)
         Pause(COMMAND_PAUSE);
 }
 
-// The last act of a reader asked to stop by StopReader. While the delivery
-// mutex is held no run is between its liveness test and its post: every job
-// a run posted for this application is in the mailbox now, and every run
-// after the heartbeat's end finds the application dead and starts a new
-// copy, whose jobs this reader must leave alone. So the heartbeat ends and
-// this device's last jobs are marked under the mutex, and handed over
-// after it, the worker never being terminated in between. The claim goes
-// with the heartbeat: that new copy must be able to serve the device.
+// The last act of a reader asked to stop by StopReader: the jobs marked at
+// the stop are handed over, unless the stop has put them back meanwhile.
 void CCmdLineProcess::HandOverAtStop()
 {
     if (!m_bHandOverAtStop)
         return;
+    if (m_bStopOnWorker)
+        EndAndMark();
+    else
+        ::WaitForSingleObject(m_evMarked.m_hObject, INFINITE);
+    CString strCmdLine;
+    while (m_marked.TakeNext(strCmdLine))
+        HandOver(strCmdLine, FALSE);
+    DeleteAllRegistryKeys();
+}
+
+// The first half of a stop. While the delivery mutex is held no run is
+// between its liveness test and its post: every job a run posted for this
+// application is in the mailbox now, and every run after the heartbeat's
+// end finds the application dead and starts a new copy, whose jobs this
+// reader must leave alone. So the heartbeat ends and this device's last
+// jobs are marked under the mutex. The claim goes with the heartbeat: that
+// new copy must be able to serve the device.
+void CCmdLineProcess::EndAndMark()
+{
     CMutex delivery(FALSE, MailboxLayout::GetDeliveryMutexName());
-    const BOOL bHeld = delivery.m_hObject != NULL && delivery.Lock(STOP_DELIVERY_WAIT);
+    const DWORD dwWait =
+        delivery.m_hObject != NULL ? WaitAnswering(delivery.m_hObject, STOP_DELIVERY_WAIT) : WAIT_FAILED;
     if (m_pHeartbeat != NULL)
         m_pHeartbeat->Stop();
     if (m_pClaim != NULL)
         m_pClaim->Release();
-    CString astrJobs[MailboxLayout::SLOT_COUNT];
-    int nJobs = 0;
-    while (nJobs < MailboxLayout::SLOT_COUNT && GetCommandLineA(astrJobs[nJobs]))
-        ++nJobs;
-    if (bHeld)
+    CString strCmdLine;
+    // Bounded: without the mutex, runs may post while the jobs are marked.
+    for (int i = 0; i < CMarkedJobs::CAPACITY && GetCommandLineA(strCmdLine); ++i)
+        Keep(strCmdLine);
+    if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED)
         delivery.Unlock();
+}
+
+// A job just marked joins the ones to hand over, or goes back at once when
+// a stop is putting them back.
+void CCmdLineProcess::Keep(const CString& strCmdLine)
+{
+    if (!m_marked.Add(strCmdLine))
+        PutBack(strCmdLine);
+}
+
+// A job the application was never given goes back into the mailbox, where
+// the device's next reader takes it. The start job's copy does not: the
+// application has its job from the command line.
+void CCmdLineProcess::PutBack(const CString& strCmdLine)
+{
+    CCmdLineParams params;
+    if (!ParseCmdLine(strCmdLine, &params, FALSE, FALSE) || m_startJob.IsCopy(params))
+        return;
+    CMailboxWriter writer;
+    if (writer.Post(m_strRegistryKey, strCmdLine))
+        LogTagged("CCmdLineProcess: job put back for the next reader: %s", static_cast<LPCSTR>(strCmdLine));
+    else
+        LogTagged("CCmdLineProcess: job could not be put back, it is lost: %s", static_cast<LPCSTR>(strCmdLine));
+}
+
+// The second half of a stop on another thread than the worker.
+int CCmdLineProcess::WaitForWorker(DWORD dwStart, DWORD dwTimeout)
+{
+    HANDLE hThread = NULL;
+    m_csLock.Lock();
+    if (m_pThread != NULL)
+        hThread = m_pThread->m_hThread;
+    m_csLock.Unlock();
+    const DWORD dwElapsed = ::GetTickCount() - dwStart;
+    const DWORD dwLeft = dwElapsed + MIN_WORKER_WAIT < dwTimeout ? dwTimeout - dwElapsed : MIN_WORKER_WAIT;
+    m_bWorkerHeld = hThread != NULL && WaitAnswering(hThread, dwLeft) == WAIT_TIMEOUT;
+    if (!m_bWorkerHeld)
+    {
+        LogSilent("ThreadEndTime = %d [%d] !", static_cast<int>(::GetTickCount() - dwStart),
+                  static_cast<int>(dwTimeout));
+        return stopEnded;
+    }
+    CString astrJobs[CMarkedJobs::CAPACITY];
+    const int nJobs = m_marked.TakeForPutBack(astrJobs);
     for (int i = 0; i < nJobs; ++i)
-        HandOver(astrJobs[i], FALSE);
-    DeleteAllRegistryKeys();
+        PutBack(astrJobs[i]);
+    return stopWorkerHeld;
 }
 
 void CCmdLineProcess::CloseRegistry()

@@ -20,12 +20,16 @@
 // StopReader loses no job that a Tickward run saw the application alive
 // for, and takes none that a run posted for the next copy: under the
 // delivery mutex it ends the heartbeat and marks every job left for its
-// device, then hands those over and ends (docs/design.md).
+// device, then the worker hands those over and ends (docs/design.md). The
+// worker is never terminated: a stop whose bound runs out while the worker
+// is held up in the application's callback puts the jobs not yet handed
+// over back into the mailbox, for the device's next reader.
 #ifndef MAILBOX_CCMDLINEPROCESS_H
 #define MAILBOX_CCMDLINEPROCESS_H
 
 #include "afx/CString.h"
 #include "afx/afxmt.h"
+#include "mailbox/CMarkedJobs.h"
 #include "mailbox/CStartJob.h"
 #include "mailbox/CWorkerThread.h"
 
@@ -50,6 +54,15 @@ public:
     // a run waits for another.
     static const DWORD STOP_DELIVERY_WAIT = 30000;
 
+    // How StopReader ended.
+    enum
+    {
+        stopNotRunning = 0,     // no worker was running, nor held up by an earlier stop
+        stopAsked = 1,          // called on the worker: it stops once its callback returns
+        stopEnded = 2,          // the worker has ended; every marked job was handed over
+        stopWorkerHeld = 3      // the bound ran out with the worker still in its callback
+    };
+
 // Constructors
     CCmdLineProcess();
     virtual ~CCmdLineProcess();
@@ -64,17 +77,20 @@ public:
     // Writer and reader both use it.
     static BOOL GetRegistryKey(const CString& strProduct, CString& strKey);
 
-    // The one way for the owner to end the reader: asks the worker to stop,
-    // wakes it from its wait or pause, and waits for its thread (see
-    // CWorkerThread::Stop). The worker takes no more jobs in its drain; it
-    // takes the delivery mutex (at most STOP_DELIVERY_WAIT), ends
-    // m_pHeartbeat, gives m_pClaim up, marks every job for its device, gives
-    // the mutex back,
-    // hands those jobs over without pauses and ends. A worker is terminated
-    // when it has not ended after two thirds of dwTimeout, but never while
-    // it holds a marked job not yet handed over. Called on the worker (in
-    // the callback), it only asks. FALSE when the worker was not running.
-    BOOL StopReader(DWORD dwTimeout);
+    // The one way for the owner to end the reader: asks the worker to stop
+    // and wakes it from its wait or pause. On another thread than the
+    // worker it then takes the delivery mutex (at most STOP_DELIVERY_WAIT),
+    // ends m_pHeartbeat, gives m_pClaim up, marks every job for its device
+    // and gives the mutex back; the worker takes no more jobs in its drain,
+    // hands the marked ones over without pauses and ends. Messages sent to
+    // the stopping thread are answered while it waits. Returns within
+    // dwTimeout (and the mailbox lock's waits): stopWorkerHeld when the
+    // worker is still in a callback then, with every job not yet handed
+    // over put back into the mailbox; a later call waits for the worker
+    // again. The worker is never terminated. Called on the worker (in the
+    // callback), it only asks, and the worker does the rest once the
+    // callback returns.
+    int StopReader(DWORD dwTimeout);
 
     void CheckRegistryComanndos();
     // Takes the next job for this device. Named with the A of its 8-bit
@@ -125,7 +141,6 @@ protected:
     // A drain cut short by a stop, or one that left a job it could not mark,
     // does not end so: the stop's hand-over or the next drain takes the rest.
     virtual void OnDrainEnd();
-    virtual BOOL MayTerminate() const;
 
 private:
     // The device filter without its messages; bParsed tells whether the
@@ -135,13 +150,19 @@ private:
     BOOL WaitForChange();
     void HandOver(const CString& strCmdLine, BOOL bPause);
     void HandOverAtStop();
+    void EndAndMark();
+    void Keep(const CString& strCmdLine);
+    void PutBack(const CString& strCmdLine);
+    int WaitForWorker(DWORD dwStart, DWORD dwTimeout);
     void NoteUnmarked(LPCSTR pszSlot, const CString& strCmdLine);
-    void CountUnhanded(int nChange);
     void CloseRegistry();
 
     CEvent m_evStopAsked;       // set by StopReader: pauses end early
+    CEvent m_evMarked;          // set by a stopping thread once it has marked the last jobs
     BOOL m_bHandOverAtStop;     // StopReader asked: the last jobs go under the delivery mutex
-    int m_nUnhanded;            // marked, callback not yet called; under m_csLock
+    BOOL m_bStopOnWorker;       // asked in a callback: the worker marks the last jobs itself
+    BOOL m_bWorkerHeld;         // the last stop ran out of time; the owner's thread only
+    CMarkedJobs m_marked;       // marked, not yet handed over
     BOOL m_bMarkFailed;         // in this drain
     CString m_strUnmarked;      // the last job whose mark failed, reported once
 

@@ -10,10 +10,13 @@
 // are compared in mailbox form with the device list trimmed, so the same
 // job reads the same whether it came on the command line (whose startup
 // skipped the blank before the device list) or from a slot (which keeps it).
+// The reader's worker and a thread stopping it may ask at once: each call
+// holds the object's lock.
 #ifndef MAILBOX_CSTARTJOB_H
 #define MAILBOX_CSTARTJOB_H
 
 #include "afx/CString.h"
+#include "afx/afxmt.h"
 
 class CCmdLineParams;
 
@@ -21,6 +24,8 @@ class CStartJob
 {
 public:
     CStartJob();
+    CStartJob(const CStartJob& other);
+    CStartJob& operator=(const CStartJob& other);
 
     void Remember(CCmdLineParams& params);
     // TRUE, once, for the remembered job: it is forgotten then.
@@ -31,6 +36,9 @@ public:
 
 private:
     static CString GetText(CCmdLineParams& params);
+    void ForgetLocked();
+
+    mutable CCriticalSection m_cs;
 
     CString m_strJob;       // empty: none
     int m_nDeviceType;

@@ -33,11 +33,6 @@ int CWorkerThread::Run()
     return 1;
 }
 
-BOOL CWorkerThread::MayTerminate() const
-{
-    return TRUE;
-}
-
 BOOL CWorkerThread::IsRunning() const
 {
     // The worker polls this without the lock; read the state afresh each time.
@@ -51,43 +46,37 @@ DWORD CWorkerThread::GetStopWaitTime(DWORD dwTimeout)
     return dwWait < MIN_STOP_WAIT ? MIN_STOP_WAIT : dwWait;
 }
 
-BOOL CWorkerThread::Stop(DWORD dwTimeout)
+int CWorkerThread::AskStop()
 {
-    m_csLock.Lock();
+    CSingleLock lock(&m_csLock, TRUE);
     if (m_nState != stateRunning)
-    {
-        m_csLock.Unlock();
-        return FALSE;
-    }
+        return askedNone;
     m_nState = stateStopping;
     // The worker may stop itself; it must not wait for its own end.
-    const BOOL bSelf = m_pThread != NULL && ::GetCurrentThreadId() == m_pThread->m_nThreadID;
-    // Not held during the wait, so the worker can take it while it winds down.
-    m_csLock.Unlock();
+    return m_pThread != NULL && ::GetCurrentThreadId() == m_pThread->m_nThreadID ? askedWorker : askedOther;
+}
 
+BOOL CWorkerThread::Stop(DWORD dwTimeout)
+{
+    // The lock is not held during the wait, so the worker can take it while
+    // it winds down.
+    const int nAsked = AskStop();
+    if (nAsked == askedNone)
+        return FALSE;
     const DWORD dwStart = ::GetTickCount();
-    if (!bSelf && m_pThread != NULL)
+    if (nAsked == askedOther && m_pThread != NULL
+        && ::WaitForSingleObject(m_pThread->m_hThread, GetStopWaitTime(dwTimeout)) == WAIT_TIMEOUT)
     {
-        while (::WaitForSingleObject(m_pThread->m_hThread, GetStopWaitTime(dwTimeout)) == WAIT_TIMEOUT)
+        CSingleLock lock(&m_csLock, TRUE);
+        if (m_pThread != NULL)
         {
-            m_csLock.Lock();
-            // A worker holding work that would be lost with it gets another wait.
-            if (m_pThread != NULL && !MayTerminate())
-            {
-                m_csLock.Unlock();
-                continue;
-            }
-            if (m_pThread != NULL)
-            {
-                ::TerminateThread(m_pThread->m_hThread, TERMINATED_EXIT_CODE);
-                m_nState = stateIdle;
-                m_pThread = NULL;
-                m_nAux2 = AUX2_INITIAL;
-                m_nAux3 = 0;
-            }
-            m_csLock.Unlock();
-            return TRUE;
+            ::TerminateThread(m_pThread->m_hThread, TERMINATED_EXIT_CODE);
+            m_nState = stateIdle;
+            m_pThread = NULL;
+            m_nAux2 = AUX2_INITIAL;
+            m_nAux3 = 0;
         }
+        return TRUE;
     }
     LogSilent("ThreadEndTime = %d [%d] !", static_cast<int>(::GetTickCount() - dwStart),
               static_cast<int>(dwTimeout));

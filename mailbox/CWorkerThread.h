@@ -5,9 +5,9 @@
 // The object keeps the worker's run state (0 idle, 1 running, 2 stopping)
 // and the framework thread that executes Run. It does not start the thread:
 // CWorkerStarter does that. Stop asks the worker to end and waits a bounded
-// time for its thread; a thread that does not end in time is terminated,
-// unless the worker says it may not be (MayTerminate): then it is waited
-// for again.
+// time for its thread; a thread that does not end in time is terminated.
+// A derived worker that must never be terminated asks with AskStop and
+// waits by its own rules.
 // A derived Run learns of the request only through IsRunning turning FALSE.
 #ifndef MAILBOX_CWORKERTHREAD_H
 #define MAILBOX_CWORKERTHREAD_H
@@ -23,6 +23,14 @@ public:
         stateIdle = 0,
         stateRunning = 1,
         stateStopping = 2
+    };
+
+    // Whom AskStop asked.
+    enum
+    {
+        askedNone = 0,      // the worker was not running
+        askedWorker = 1,    // called on the worker itself
+        askedOther = 2      // called on another thread
     };
 
     // Exit code of a worker thread that did not end within Stop's wait.
@@ -46,6 +54,9 @@ public:
     // least 100 ms. Exact for every 32-bit time-out.
     static DWORD GetStopWaitTime(DWORD dwTimeout);
 
+    // Stop's first part: marks a running worker stopping, without waiting.
+    int AskStop();
+
 // Attributes
     CCriticalSection m_csLock;  // guards m_nState and m_pThread inside Stop and for the starter
     int m_nState;
@@ -53,11 +64,6 @@ public:
     int m_nAux1;
     int m_nAux2;
     int m_nAux3;
-
-protected:
-    // Asked under m_csLock before Stop terminates the worker; FALSE while
-    // the worker holds what would be lost with it. The base: always TRUE.
-    virtual BOOL MayTerminate() const;
 
 private:
     CWorkerThread(const CWorkerThread&);

@@ -14,6 +14,7 @@
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -676,6 +677,41 @@ TEST_F(MailboxReaderTest, DrainByTheOwnerDoesNotBlindTheWaitingWorker)
     const std::vector<std::string> output = recorder.Texts();
     ASSERT_GE(output.size(), expectedStart.size());
     EXPECT_EQ(expectedStart, std::vector<std::string>(output.begin(), output.begin() + expectedStart.size()));
+}
+
+HANDLE g_hReleaseCallback = CreateEventA(NULL, TRUE, FALSE, NULL);
+
+void HoldUntilReleased(CCmdLineParams* /*pParams*/)
+{
+    WaitForSingleObject(g_hReleaseCallback, 20000);   // bounded: a failed test must not hang
+}
+
+// A callback that does not return holds the worker past the stop's bound:
+// the worker is not terminated, the jobs it was not given go back into the
+// mailbox for the next reader, and once its callback returns it ends
+// without another.
+TEST_F(MailboxReaderTest, StopPastItsBoundPutsTheJobsNotGivenBackAndKillsNothing)
+{
+    WriteSlot(1, Job(1));
+    WriteSlot(2, Job(2));
+    WriteSlot(3, Job(3));
+    g_pfnInCallback = HoldUntilReleased;
+    ResetEvent(g_hReleaseCallback);
+    CWorkerStarter starter;
+    CTestReader reader;
+    ASSERT_TRUE(starter.Start(&reader, reader.m_pRegistryChangeEvent));
+    ASSERT_TRUE(WaitUntil([] { return !Journal().empty(); }, END_WAIT, 5));
+
+    EXPECT_EQ(CCmdLineProcess::stopWorkerHeld, reader.StopReader(500));
+    EXPECT_EQ("1=xxx 2=xxx 3=xxx 4=" + Job(2) + " 5=" + Job(3), Mailbox());
+    SetEvent(g_hReleaseCallback);
+    EXPECT_EQ(CCmdLineProcess::stopEnded, reader.StopReader(END_WAIT));
+    EXPECT_EQ(0u, ExitCodeAfterEnd(starter.m_pThread->m_hThread));
+    const std::vector<std::string> journal = Journal();
+    EXPECT_EQ("callback D=1 File=C:\\rec1.ts", journal.front());
+    EXPECT_EQ(1, std::count_if(journal.begin(), journal.end(),
+                               [](const std::string& strEntry) { return strEntry.find("callback") == 0; }));
+    EXPECT_EQ("4=" + Job(2) + " 5=" + Job(3), Mailbox());
 }
 
 TEST_F(MailboxReaderTest, HundredRoundsDoNotAccumulateKeyHandles)
