@@ -15,8 +15,15 @@ CDeviceReader::~CDeviceReader()
 
 void CDeviceReader::OnCommand(CCmdLineParams* pParams)
 {
+    LogTagged("CCmdLineProcess::CheckRegistryComanndos() Send a new Event to MainFrame");
+    if (m_pfnCallback == NULL)
+    {
+        // Out of memory, the job goes back where the next reader finds it.
+        if (!m_queue.Add(*pParams))
+            CJobQueue::PutBack(*pParams, m_strRegistryKey);
+        return;
+    }
     TWJOB job;
     CJobRecord::Show(*pParams, job);
-    LogTagged("CCmdLineProcess::CheckRegistryComanndos() Send a new Event to MainFrame");
     m_pfnCallback(&job, m_pvContext);
 }

@@ -6,14 +6,15 @@
 
 namespace
 {
-// As the example receiving application: the stop waits two thirds of this
-// for the reader, which may wait up to its STOP_DELIVERY_WAIT for the runs
-// that test the heartbeat.
+// The stop's bound, its wait for the runs that test the heartbeat included.
 const DWORD READER_STOP_TIMEOUT = 60000;
+// An ended reader's thread object is freed at once.
+const DWORD RELEASE_WAIT = 1000;
 }
 
 CServedDevice::CServedDevice(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, void* pvContext)
-    : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex), m_pNext(NULL), m_reader(pfnCallback, pvContext)
+    : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex), m_pNext(NULL), m_bStopping(FALSE),
+      m_bQueued(pfnCallback == NULL), m_reader(pfnCallback, pvContext)
 {
 }
 
@@ -51,11 +52,32 @@ TWRESULT CServedDevice::Serve(const CStartJob& startJob)
 
 TWRESULT CServedDevice::Stop()
 {
-    m_reader.StopReader(READER_STOP_TIMEOUT);
-    return m_starter.Release(READER_STOP_TIMEOUT) ? TW_OK : TW_E_READER;
+    m_bStopping = m_reader.StopReader(READER_STOP_TIMEOUT) == CCmdLineProcess::stopWorkerHeld
+                  || !m_starter.Release(RELEASE_WAIT);
+    if (m_bStopping)
+        return TW_E_STOPPENDING;
+    // The reader has ended: the jobs the application did not take are the
+    // next reader's.
+    m_reader.m_queue.PutBack(MailboxLayout::KEY);
+    return TW_OK;
 }
 
 BOOL CServedDevice::IsOnReaderThread() const
 {
     return m_starter.m_pThread != NULL && m_starter.m_pThread->m_nThreadID == ::GetCurrentThreadId();
+}
+
+void CServedDevice::Notify(HANDLE hJobReady, HWND hWnd, UINT uMessage)
+{
+    m_reader.m_queue.Notify(hJobReady, hWnd, uMessage, reinterpret_cast<LPARAM>(this));
+}
+
+CJobRecord* CServedDevice::TakeJob()
+{
+    return m_reader.m_queue.Take();
+}
+
+BOOL CServedDevice::IsQueued() const
+{
+    return m_bQueued;
 }

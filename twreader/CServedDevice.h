@@ -20,16 +20,23 @@ public:
     // Starts the heartbeat, then the reader, which drops the mailbox copy
     // of startJob (a job for this device, or none) in its first drain.
     TWRESULT Serve(const CStartJob& startJob);
-    // The reader's stop, which ends the heartbeat too; TW_OK once its
-    // thread has ended.
+    // The reader's stop, which ends the heartbeat too, then the queue's put
+    // back: TW_OK once its thread has ended, TW_E_STOPPENDING while it is
+    // held in a callback (call again).
     TWRESULT Stop();
     BOOL IsOnReaderThread() const;
+    // Without a callback: where the application hears of a queued job.
+    void Notify(HANDLE hJobReady, HWND hWnd, UINT uMessage);
+    CJobRecord* TakeJob();
+    BOOL IsQueued() const;
 
     int m_nDeviceType;
     int m_nDeviceIndex;
     CServedDevice* m_pNext;     // the DLL's list of served devices
+    BOOL m_bStopping;           // a stop returned TW_E_STOPPENDING
 
 private:
+    BOOL m_bQueued;
     // Declared in this order: the reader goes first, its starter after it.
     CDeviceClaim m_claim;
     CHeartbeat m_heartbeat;

@@ -72,18 +72,17 @@ void ReadStartJob()
         g_startJob.Remember(params);
 }
 
-// Under g_csDevices; starting a device waits for nothing.
-TWRESULT Serve(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, void* pvContext,
-               HTWDEVICE* phDevice)
+// Under g_csDevices; starting a device waits for nothing. pDevice, new,
+// is the list's on success, deleted otherwise.
+TWRESULT Serve(CServedDevice* pDevice, HTWDEVICE* phDevice)
 {
-    if (FindDevice(nDeviceType, nDeviceIndex) != NULL)
+    if (FindDevice(pDevice->m_nDeviceType, pDevice->m_nDeviceIndex) != NULL)
+    {
+        delete pDevice;
         return TW_E_SERVED;
+    }
     ReadStartJob();
-    CServedDevice* pDevice =
-        new (std::nothrow) CServedDevice(nDeviceType, nDeviceIndex, pfnCallback, pvContext);
-    if (pDevice == NULL)
-        return TW_E_OUTOFMEMORY;
-    const BOOL bStartJob = g_startJob.IsFor(nDeviceType, nDeviceIndex);
+    const BOOL bStartJob = g_startJob.IsFor(pDevice->m_nDeviceType, pDevice->m_nDeviceIndex);
     const TWRESULT nResult = pDevice->Serve(bStartJob ? g_startJob : CStartJob());
     if (nResult != TW_OK)
     {
@@ -99,6 +98,19 @@ TWRESULT Serve(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, voi
     return TW_OK;
 }
 
+BOOL IsValidDevice(int nDeviceType, int nDeviceIndex)
+{
+    return nDeviceType >= 0 && nDeviceType <= DEVICE_TYPE_LIMIT && HeartbeatTable::IsValidIndex(nDeviceIndex);
+}
+
+TWRESULT ServeLocked(CServedDevice* pDevice, HTWDEVICE* phDevice)
+{
+    if (pDevice == NULL)
+        return TW_E_OUTOFMEMORY;
+    CSingleLock lock(&g_csDevices, TRUE);
+    return Serve(pDevice, phDevice);
+}
+
 // Under g_csDevices: takes the device of hDevice out of the list.
 TWRESULT Detach(HTWDEVICE hDevice, CServedDevice*& pDevice)
 {
@@ -111,6 +123,13 @@ TWRESULT Detach(HTWDEVICE hDevice, CServedDevice*& pDevice)
         return TW_E_INCALLBACK;
     *ppLink = pDevice->m_pNext;
     return TW_OK;
+}
+
+// Under g_csDevices: a device whose stop is pending goes back into the list.
+void Attach(CServedDevice* pDevice)
+{
+    pDevice->m_pNext = g_pDevices;
+    g_pDevices = pDevice;
 }
 }
 
@@ -125,36 +144,71 @@ TWRESULT WINAPI TwServeDevice(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK p
     if (phDevice == NULL)
         return TW_E_INVALIDARG;
     *phDevice = NULL;
-    if (pfnCallback == NULL || nDeviceType < 0 || nDeviceType > DEVICE_TYPE_LIMIT
-        || !HeartbeatTable::IsValidIndex(nDeviceIndex))
+    if (pfnCallback == NULL || !IsValidDevice(nDeviceType, nDeviceIndex))
         return TW_E_INVALIDARG;
-    g_csDevices.Lock();
-    const TWRESULT nResult = Serve(nDeviceType, nDeviceIndex, pfnCallback, pvContext, phDevice);
-    g_csDevices.Unlock();
-    return nResult;
+    return ServeLocked(new (std::nothrow) CServedDevice(nDeviceType, nDeviceIndex, pfnCallback, pvContext),
+                       phDevice);
+}
+
+TWRESULT WINAPI TwServeDeviceQueued(int nDeviceType, int nDeviceIndex, HANDLE hJobReady, HWND hWnd, UINT uMessage,
+                                    HTWDEVICE* phDevice)
+{
+    if (phDevice == NULL)
+        return TW_E_INVALIDARG;
+    *phDevice = NULL;
+    if (!IsValidDevice(nDeviceType, nDeviceIndex))
+        return TW_E_INVALIDARG;
+    CServedDevice* pDevice = new (std::nothrow) CServedDevice(nDeviceType, nDeviceIndex, NULL, NULL);
+    if (pDevice != NULL)
+        pDevice->Notify(hJobReady, hWnd, uMessage);
+    return ServeLocked(pDevice, phDevice);
+}
+
+TWRESULT WINAPI TwGetJob(HTWDEVICE hDevice, TWJOB* pJob)
+{
+    if (!CJobRecord::IsFillable(pJob))
+        return TW_E_INVALIDARG;
+    CJobRecord::Empty(*pJob);
+    CJobRecord* pRecord = NULL;
+    {
+        CSingleLock lock(&g_csDevices, TRUE);
+        CServedDevice** ppLink = FindLink(hDevice);
+        if (ppLink == NULL || !(*ppLink)->IsQueued())
+            return TW_E_INVALIDARG;
+        pRecord = (*ppLink)->TakeJob();
+    }
+    if (pRecord == NULL)
+        return TW_E_NOJOB;
+    CJobRecord::Show(pRecord->m_params, *pJob);
+    pJob->pvReserved = pRecord;
+    return TW_OK;
 }
 
 TWRESULT WINAPI TwStopDevice(HTWDEVICE hDevice)
 {
     CServedDevice* pDevice = NULL;
-    g_csDevices.Lock();
-    const TWRESULT nDetached = Detach(hDevice, pDevice);
-    g_csDevices.Unlock();
-    if (nDetached != TW_OK)
-        return nDetached;
+    {
+        CSingleLock lock(&g_csDevices, TRUE);
+        const TWRESULT nDetached = Detach(hDevice, pDevice);
+        if (nDetached != TW_OK)
+            return nDetached;
+    }
     const TWRESULT nResult = pDevice->Stop();
-    // A reader thread that did not end keeps its device: it is not freed
-    // under it.
+    // A reader still in its callback keeps its device, and the application
+    // its handle, until a later stop finds it ended.
+    CSingleLock lock(&g_csDevices, TRUE);
     if (nResult == TW_OK)
         delete pDevice;
+    else
+        Attach(pDevice);
     return nResult;
 }
 
 TWRESULT WINAPI TwReadCommandLineJob(const char* pszCommandLine, TWJOB* pJob)
 {
-    if (pJob == NULL)
+    if (!CJobRecord::IsFillable(pJob))
         return TW_E_INVALIDARG;
-    ZeroMemory(pJob, sizeof(*pJob));
+    CJobRecord::Empty(*pJob);
     if (pszCommandLine == NULL)
         return TW_E_INVALIDARG;
     CString strLine(pszCommandLine);
@@ -176,9 +230,9 @@ TWRESULT WINAPI TwReadCommandLineJob(const char* pszCommandLine, TWJOB* pJob)
 
 TWRESULT WINAPI TwReleaseJob(TWJOB* pJob)
 {
-    if (pJob == NULL)
+    if (!CJobRecord::IsFillable(pJob))
         return TW_E_INVALIDARG;
     delete static_cast<CJobRecord*>(pJob->pvReserved);
-    ZeroMemory(pJob, sizeof(*pJob));
+    CJobRecord::Empty(*pJob);
     return TW_OK;
 }

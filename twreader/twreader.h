@@ -4,17 +4,38 @@
  *
  * A receiving application serves each of its devices (tuners): while
  * served, the device's heartbeat tells Tickward that the application is
- * alive, and the device's mailbox reader hands each recording job that
- * Tickward posts for it to the application's callback, on a thread of the
- * reader's own. When Tickward finds the application not alive, it starts it
- * with the job on its command line: TwReadCommandLineJob reads that job.
+ * alive, and the device's mailbox reader takes each recording job that
+ * Tickward posts for it. The reader gives each job to the application's
+ * callback, on a thread of the reader's own (TwServeDevice), or keeps it
+ * until the application takes it on a thread of its own (TwServeDeviceQueued
+ * and TwGetJob), for runtimes that cannot be called on a foreign thread.
+ * When Tickward finds the application not alive, it starts it with the job
+ * on its command line: TwReadCommandLineJob shows that job.
  *
- * Every function uses the WINAPI (stdcall) convention and is exported under
- * its plain name; each returns TW_OK or one of the TW_E_ codes below, and
- * none raises an exception or shows a window. Texts are 8-bit, in the
- * system's ANSI code page, whatever UNICODE says. The DLL starts no thread
- * while it loads; stop every device it serves before the process unloads
- * it (it stays loaded until then).
+ * The contract:
+ * - Calls. Every function uses the WINAPI (stdcall) convention and is
+ *   exported under its plain name; each returns TW_OK or one of the TW_E_
+ *   codes below, and none raises an exception or shows a window. Any thread
+ *   may call any function, in any order, except where a function says
+ *   otherwise. None may be called from DllMain or from a static destructor
+ *   of a library that is being unloaded: the loader lock is held there.
+ * - Threads. Each device served with a callback has a reader thread of its
+ *   own, which makes every call of that device's callback, one at a time;
+ *   the callbacks of two devices may run at once. A callback may call
+ *   TwServeDevice, TwServeDeviceQueued, TwStopDevice for another device,
+ *   and the job functions; TwStopDevice for its own device returns
+ *   TW_E_INCALLBACK. It must not wait for a thread that is stopping its
+ *   device; SendMessage to that thread is safe (the stop answers it). An
+ *   exception must never leave a callback.
+ * - Texts are 8-bit, zero-terminated, in the system's ANSI code page,
+ *   whatever UNICODE says.
+ * - Lifetime. The DLL starts no thread while it loads. Once a device has
+ *   been served, the DLL stays loaded for the life of the process; stop
+ *   every device before the process ends, or the jobs its reader holds are
+ *   lost with it.
+ * - Versions. TwGetVersion gives the DLL's version. A later version keeps
+ *   every function and code of this one, and adds fields only at the end of
+ *   TWJOB: its cbSize tells the caller how much of it the DLL has filled.
  */
 #ifndef TWREADER_TWREADER_H
 #define TWREADER_TWREADER_H
@@ -25,18 +46,20 @@
 extern "C" {
 #endif
 
-/* Results. */
+/* Results, and the state a handle is left in. */
 typedef int TWRESULT;
-#define TW_OK               0
-#define TW_E_INVALIDARG     1   /* a NULL pointer, a device out of range, an unknown handle */
-#define TW_E_OUTOFMEMORY    2
-#define TW_E_SERVED         3   /* this process serves that device already */
-#define TW_E_HEARTBEAT      4   /* the heartbeat table could not be opened */
-#define TW_E_READER         5   /* the mailbox reader could not be started */
+#define TW_OK               0   /* done; a handle given to TwStopDevice is freed */
+#define TW_E_INVALIDARG     1   /* a NULL pointer, a device out of range, an unknown handle, a cbSize
+                                   too small; nothing done */
+#define TW_E_OUTOFMEMORY    2   /* nothing done */
+#define TW_E_SERVED         3   /* this process serves that device already (or is stopping it) */
+#define TW_E_HEARTBEAT      4   /* the heartbeat table could not be opened; nothing served */
+#define TW_E_READER         5   /* the mailbox reader could not be started; nothing served */
 #define TW_E_INCALLBACK     6   /* TwStopDevice on the device's own reader thread: nothing done */
-#define TW_E_NOJOB          7   /* the command line holds nothing after the program name */
-#define TW_E_BADJOB         8   /* what it holds cannot be read as a job */
-#define TW_E_SERVEDELSEWHERE 9  /* another process serves that device */
+#define TW_E_NOJOB          7   /* no job: nothing after the program name, or none waiting */
+#define TW_E_BADJOB         8   /* what the command line holds cannot be read as a job */
+#define TW_E_SERVEDELSEWHERE 9  /* another process serves that device; nothing served */
+#define TW_E_STOPPENDING    10  /* see TwStopDevice: the handle stays valid */
 
 /* The structure is laid out with the compiler's default packing, whatever
  * packing the including code has set. */
@@ -47,6 +70,8 @@ typedef int TWRESULT;
  * gives none. */
 typedef struct TWJOB
 {
+    DWORD cbSize;           /* set by the caller to sizeof(TWJOB) before a call fills it;
+                               the DLL sets it to the size it filled */
     const char* pszDevices; /* the device list, hex pairs: "010102" */
     int nDeviceType;        /* of the list's first entry: the device the job is for */
     int nDeviceIndex;
@@ -85,22 +110,45 @@ DWORD WINAPI TwGetVersion(void);
 TWRESULT WINAPI TwServeDevice(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback,
                               void* pvContext, HTWDEVICE* phDevice);
 
-/* Stops serving a device and frees its handle. Loses no job: under
- * Tickward's delivery mutex it ends the heartbeat and takes every job left
- * for the device, gives each to the callback (without the pause), then
- * ends the reader. Waits up to a minute while Tickward runs are delivering.
- * On the device's own reader thread (in its callback) it does nothing and
- * returns TW_E_INCALLBACK. */
+/* As TwServeDevice, without a callback: each job waits in the device's
+ * queue until TwGetJob takes it. Whenever a job joins the queue, the DLL
+ * sets hJobReady (an event, or NULL) and posts uMessage to hWnd (a window,
+ * or NULL) with wParam 0 and lParam the device's handle. Take jobs until
+ * TwGetJob returns TW_E_NOJOB. */
+TWRESULT WINAPI TwServeDeviceQueued(int nDeviceType, int nDeviceIndex, HANDLE hJobReady, HWND hWnd,
+                                    UINT uMessage, HTWDEVICE* phDevice);
+
+/* Takes the oldest job waiting for a device served with TwServeDeviceQueued
+ * into *pJob, whose texts stay valid until TwReleaseJob; TW_E_NOJOB when
+ * none waits. A job taken is the application's: a stop never puts it back. */
+TWRESULT WINAPI TwGetJob(HTWDEVICE hDevice, TWJOB* pJob);
+
+/* Stops serving a device. Loses no job: under Tickward's delivery mutex
+ * (waited for up to 30 s) it ends the heartbeat and marks every job left
+ * for the device; the reader gives each to the callback (without the
+ * pause) and ends. While it waits it answers messages sent to the calling
+ * thread. Returns within 60 s, plus about 3 s for each job put back:
+ * - TW_OK: every job was handed over, or put back; the handle is freed.
+ * - TW_E_STOPPENDING: the callback had not returned after 60 s. The reader
+ *   thread is never terminated: it finishes that callback and ends without
+ *   another. Every job the callback had not been given is back in the
+ *   mailbox, for the device's next reader; the heartbeat has ended and
+ *   another process may serve the device. The handle stays valid: call
+ *   TwStopDevice again (it waits up to 60 s more) until it returns TW_OK.
+ * - TW_E_INCALLBACK: called in the device's own callback; nothing done.
+ * - TW_E_INVALIDARG: not a handle of a served device.
+ * A device served with TwServeDeviceQueued has the jobs still waiting in
+ * its queue put back into the mailbox in the same way. */
 TWRESULT WINAPI TwStopDevice(HTWDEVICE hDevice);
 
 /* Reads the job on a command line as GetCommandLineA gives it (the program
  * name first, which is skipped) into *pJob, whose texts stay valid until
- * TwReleaseJob. *pJob is emptied on failure. It only shows a job: which
- * job is the start job, it never changes. */
+ * TwReleaseJob. *pJob is emptied on failure, but for cbSize. It only shows
+ * a job: which job is the start job, it never changes. */
 TWRESULT WINAPI TwReadCommandLineJob(const char* pszCommandLine, TWJOB* pJob);
 
-/* Frees the texts of a job that TwReadCommandLineJob filled and empties it;
- * an empty job is left as it is. */
+/* Frees the texts of a job that TwReadCommandLineJob or TwGetJob filled and
+ * empties it, but for cbSize; an empty job is left as it is. */
 TWRESULT WINAPI TwReleaseJob(TWJOB* pJob);
 
 #ifdef __cplusplus

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,6 +53,27 @@ void CALLBACK Ignore(const TWJOB*, void*)
 {
 }
 
+// Tells the test it runs, then sends the job's file to the window in the
+// context as its text.
+struct SSendInCallback
+{
+    HWND hWnd;
+    HANDLE hCalled;
+};
+
+void CALLBACK SendFileToWindow(const TWJOB* pJob, void* pvContext)
+{
+    SSendInCallback* pSend = static_cast<SSendInCallback*>(pvContext);
+    SetEvent(pSend->hCalled);
+    SendMessageA(pSend->hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pJob->pszFile));
+}
+
+// A window of this thread's that only takes messages.
+HWND CreateMessageWindow()
+{
+    return CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+}
+
 void CALLBACK SignalEvent(const TWJOB*, void* pvEvent)
 {
     SetEvent(static_cast<HANDLE>(pvEvent));
@@ -71,10 +93,19 @@ void CALLBACK NoteFile(const TWJOB* pJob, void* pvSeen)
     SetEvent(pSeen->hJob);
 }
 
+// An empty job of the size a caller gives.
+TWJOB SizedJob(DWORD cbSize = sizeof(TWJOB))
+{
+    TWJOB job;
+    ZeroMemory(&job, sizeof(job));
+    job.cbSize = cbSize;
+    return job;
+}
+
 // Reads the process's command line, or another text, as an application may.
 void ReadJob(const std::string& strCommandLine)
 {
-    TWJOB job;
+    TWJOB job = SizedJob();
     EXPECT_EQ(TW_OK, TwReadCommandLineJob(strCommandLine.c_str(), &job)) << strCommandLine;
     TwReleaseJob(&job);
 }
@@ -86,8 +117,9 @@ TEST(TwReader, ExportsItsFunctionsUnderTheirPlainNamesAndNothingElse)
     ASSERT_TRUE(hModule != NULL);
     std::vector<std::string> astrNames = ExportedNames(hModule);
     std::sort(astrNames.begin(), astrNames.end());
-    const std::vector<std::string> astrExpected = { "TwGetVersion", "TwReadCommandLineJob", "TwReleaseJob",
-                                                     "TwServeDevice", "TwStopDevice" };
+    const std::vector<std::string> astrExpected = { "TwGetJob", "TwGetVersion", "TwReadCommandLineJob",
+                                                     "TwReleaseJob", "TwServeDevice", "TwServeDeviceQueued",
+                                                     "TwStopDevice" };
     EXPECT_EQ(astrExpected, astrNames);
     for (const std::string& strName : astrExpected)
         EXPECT_TRUE(GetProcAddress(hModule, strName.c_str()) != NULL) << strName;
@@ -132,7 +164,7 @@ TEST(TwReader, JobReadWhileItsDeviceIsServedDropsNoLaterJob)
     HANDLE hJob = CreateEventA(NULL, FALSE, FALSE, NULL);
     HTWDEVICE hDevice = NULL;
     ASSERT_EQ(TW_OK, TwServeDevice(1, 7, SignalEvent, hJob, &hDevice));
-    TWJOB job;
+    TWJOB job = SizedJob();
     ASSERT_EQ(TW_OK, TwReadCommandLineJob(("tv.exe" + MailboxJob("010107")).c_str(), &job));
     TwReleaseJob(&job);
     EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
@@ -160,7 +192,7 @@ TEST(TwReader, ReadsTheJobAfterTheProgramNameUntilItIsReleased)
     for (const auto& test : aCases)
     {
         SCOPED_TRACE(test.pszCommandLine);
-        TWJOB job;
+        TWJOB job = SizedJob();
         ASSERT_EQ(test.nResult, TwReadCommandLineJob(test.pszCommandLine, &job));
         if (test.nResult != TW_OK)
         {
@@ -177,6 +209,60 @@ TEST(TwReader, ReadsTheJobAfterTheProgramNameUntilItIsReleased)
         EXPECT_TRUE(job.pszFile == NULL && job.pvReserved == NULL);
         EXPECT_EQ(TW_OK, TwReleaseJob(&job));
     }
+    TWJOB unsized = SizedJob(sizeof(TWJOB) - 1);
+    EXPECT_EQ(TW_E_INVALIDARG, TwReadCommandLineJob(aCases[0].pszCommandLine, &unsized));
+}
+
+// A callback that sends a message to the thread stopping its device gets
+// its answer: the stop delivers it while it waits.
+TEST(TwReader, StopAnswersACallbackThatSendsToTheStoppingThread)
+{
+    DeleteMailbox();
+    WriteSlot(1, MailboxJob("010101", "C:\\Rec\\sent.ts"));
+    SSendInCallback send = { CreateMessageWindow(), CreateEventA(NULL, TRUE, FALSE, NULL) };
+    HTWDEVICE hDevice = NULL;
+    ASSERT_EQ(TW_OK, TwServeDevice(1, 1, SendFileToWindow, &send, &hDevice));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(send.hCalled, 10000));
+    EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
+    char szText[MAX_PATH] = "";
+    GetWindowTextA(send.hWnd, szText, MAX_PATH);
+    EXPECT_STREQ("C:\\Rec\\sent.ts", szText);
+    DestroyWindow(send.hWnd);
+    CloseHandle(send.hCalled);
+    DeleteMailbox();
+}
+
+// Served without a callback, a device keeps each job until the application
+// takes it, and tells it by event and message; the stop puts back the jobs
+// it did not take.
+TEST(TwReader, QueuedDeviceKeepsJobsUntilTakenAndItsStopPutsTheRestBack)
+{
+    DeleteMailbox();
+    WriteSlot(1, MailboxJob("010109", "C:\\Rec\\taken.ts"));
+    const HANDLE hReady = CreateEventA(NULL, FALSE, FALSE, NULL);
+    const HWND hWnd = CreateMessageWindow();
+    HTWDEVICE hDevice = NULL;
+    ASSERT_EQ(TW_OK, TwServeDeviceQueued(1, 9, hReady, hWnd, WM_APP, &hDevice));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hReady, 10000));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, hWnd, WM_APP, WM_APP, PM_REMOVE));
+    EXPECT_EQ(reinterpret_cast<LPARAM>(hDevice), msg.lParam);
+    TWJOB job = SizedJob();
+    ASSERT_EQ(TW_OK, TwGetJob(hDevice, &job));
+    EXPECT_STREQ("C:\\Rec\\taken.ts", job.pszFile);
+    EXPECT_EQ(TW_OK, TwReleaseJob(&job));
+    EXPECT_EQ(TW_E_NOJOB, TwGetJob(hDevice, &job));
+    // Posted in the reader's pause after the first: the stop marks it, the
+    // reader queues it, and it goes back.
+    WriteSlot(2, MailboxJob("010109", "C:\\Rec\\left.ts"));
+    EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
+    const std::map<int, std::string> slots = ReadAllSlots();
+    ASSERT_EQ(1u, slots.size());
+    EXPECT_NE(std::string::npos, slots.begin()->second.find("File: \"C:\\Rec\\left.ts\""))
+        << slots.begin()->second;
+    DestroyWindow(hWnd);
+    CloseHandle(hReady);
+    DeleteMailbox();
 }
 
 // Started with a job, an application serves its device before or after it

@@ -27,9 +27,9 @@ public:
 #include "twreader/twreader.h"
 #pragma pack(pop)
 
-// The layout the DLL was built with: 11 fields of 4 bytes or a pointer, a
+// The layout the DLL was built with: 13 fields of 4 bytes or a pointer, a
 // 64-bit pointer aligned to 8.
-static_assert(sizeof(TWJOB) == (sizeof(void*) == 8 ? 72 : 48), "TWJOB is laid out as in the DLL");
+static_assert(sizeof(TWJOB) == (sizeof(void*) == 8 ? 80 : 52), "TWJOB is laid out as in the DLL");
 
 class CRecorderApp : public CWinApp
 {
@@ -38,6 +38,7 @@ public:
     {
         const CString strLine(GetCommandLineA());
         TWJOB job;
+        job.cbSize = sizeof(job);
         if (TwReadCommandLineJob(strLine, &job) == TW_OK)
             TwReleaseJob(&job);
         return TwGetVersion() != 0;

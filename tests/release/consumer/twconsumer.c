@@ -36,6 +36,7 @@ static void Serve(HANDLE hStop)
     int i;
     DWORD dwVersion = TwGetVersion();
 
+    job.cbSize = sizeof(job);
     fprintf(g_pLog, "twreader %u.%u.%u\n", (unsigned)(dwVersion >> 16), (unsigned)((dwVersion >> 8) & 0xFF),
             (unsigned)(dwVersion & 0xFF));
     /* The job Tickward started this program with; the DLL drops the copy
