@@ -10,8 +10,7 @@
 
 namespace
 {
-// The stop waits two thirds of this for the reader, which may wait up to
-// its STOP_DELIVERY_WAIT for the runs that test the heartbeat.
+// The stop's bound, its wait for the runs that test the heartbeat included.
 const DWORD READER_STOP_TIMEOUT = 60000;
 }
 

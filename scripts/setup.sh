@@ -8,6 +8,8 @@
 # where this machine runs 32-bit programs: elsewhere Wine's 32-bit loader
 # cannot start either, and the scripts run the x86_64 build instead.
 # TICKWARD_WINE32=1 adds it all the same, TICKWARD_WINE32=0 never.
+# Free Pascal (for the Pascal consumer test) is installed for the tests as
+# well, but a test without it is skipped: its failed install stops nothing.
 # A package index that cannot be fetched (a mirror in the middle of a sync)
 # stops nothing: the install is tried with the indexes that did load, and
 # only a failed install of what the target cannot do without stops setup.
@@ -18,12 +20,15 @@ say() { echo "setup: $*"; }
 toolchain="make cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64"
 wine="wine wine64"
 clang="clang libclang-rt-14-dev"
+pascal="fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2"
+optional=""
 target=${1:-test}
 case "$target" in
     build) packages="$toolchain" ;;
     dist) packages="$toolchain fakeroot" ;;
     demo|bench) packages="$toolchain $wine" ;;
-    test|soak) packages="$toolchain $wine googletest $clang" ;;
+    test) packages="$toolchain $wine googletest $clang" optional="$pascal" ;;
+    soak) packages="$toolchain $wine googletest $clang" ;;
     fuzz) packages="make cmake ninja-build $clang" ;;
     *) say "unknown target '$target' (build, dist, demo, bench, test, soak or fuzz)"; exit 2 ;;
 esac
@@ -59,12 +64,16 @@ need=""
 for p in $packages; do
     have_pkg "$p" || need="$need $p"
 done
+needopt=""
+for p in $optional; do
+    have_pkg "$p" || needopt="$needopt $p"
+done
 need32="" add_i386=""
 if ! have_pkg wine32:i386 && wants_wine32; then
     need32=wine32:i386
     dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
 fi
-[ -z "$need$need32" ] && exit 0
+[ -z "$need$needopt$need32" ] && exit 0
 
 # What an operator runs as root to do it by hand.
 by_hand() {
@@ -75,10 +84,11 @@ if [ "$(id -u)" -eq 0 ]; then
 elif command -v sudo >/dev/null 2>&1; then
     as_root() { sudo env DEBIAN_FRONTEND=noninteractive "$@"; }
 elif [ -z "$need" ]; then
-    say "not root and no sudo: the 32-bit Wine stays out and the tests run the x86_64 build (as root: $(by_hand "$need32"))"
+    extra=$(echo $needopt $need32)
+    say "not root and no sudo: the tests go on without $extra (as root: $(by_hand "$extra"))"
     exit 0
 else
-    say "not root and no sudo: as root, run: $(by_hand "$need32")"
+    say "not root and no sudo: as root, run: $(by_hand "$(echo $needopt $need32)")"
     exit 1
 fi
 
@@ -99,6 +109,13 @@ if [ -n "$need" ]; then
         exit 1
     fi
 fi
+if [ -n "$needopt" ]; then
+    say "installing$needopt"
+    if ! as_root apt-get install -y -qq --no-install-recommends $needopt >>"$log" 2>&1; then
+        say "could not install$needopt (apt-get's words: $log); the tests that need it are skipped"
+        keep_log=1
+    fi
+fi
 if [ -n "$need32" ]; then
     say "installing the 32-bit Wine ($need32)"
     if ! as_root apt-get install -y -qq --no-install-recommends $need32 >>"$log" 2>&1; then
@@ -106,4 +123,4 @@ if [ -n "$need32" ]; then
         exit 0
     fi
 fi
-rm -f "$log"
+[ -n "${keep_log:-}" ] || rm -f "$log"
