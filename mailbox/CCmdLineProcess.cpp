@@ -79,19 +79,27 @@ int CCmdLineProcess::StopReader(DWORD dwTimeout)
     const DWORD dwStart = ::GetTickCount();
     if (m_bWorkerHeld)
         return WaitForWorker(dwStart, dwTimeout);
-    const int nAsked = AskStop();
-    if (nAsked == askedWorker)
-        m_bStopOnWorker = TRUE;
+    // Set before the state changes: a worker that sees itself stopping
+    // must find the hand-over asked for.
     m_bHandOverAtStop = TRUE;
     m_bStop = TRUE;
     m_evStopAsked.SetEvent();
     if (m_pRegistryChangeEvent != NULL)
         ::SetEvent(m_pRegistryChangeEvent->m_hObject);
-    if (nAsked != askedOther)
-        return nAsked == askedWorker ? stopAsked : stopNotRunning;
-    EndAndMark();
-    m_evMarked.SetEvent();
-    return WaitForWorker(dwStart, dwTimeout);
+    switch (AskStop())
+    {
+    case askedWorker:
+        m_bStopOnWorker = TRUE;
+        return stopAsked;
+    case askedOther:
+        EndAndMark();
+        m_evMarked.SetEvent();
+        return WaitForWorker(dwStart, dwTimeout);
+    default:
+        // Nothing marked: a worker on its way out does not wait for marks.
+        m_evMarked.SetEvent();
+        return stopNotRunning;
+    }
 }
 
 int CCmdLineProcess::Run()

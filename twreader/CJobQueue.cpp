@@ -39,10 +39,11 @@ BOOL CJobQueue::Add(const CCmdLineParams& params)
         m_pFirst = pRecord;
     m_pLast = pRecord;
     m_cs.Unlock();
-    if (m_hJobReady != NULL)
-        ::SetEvent(m_hJobReady);
+    // The message first: an application woken by the event finds it queued.
     if (m_hWnd != NULL)
         PostToWindow();
+    if (m_hJobReady != NULL)
+        ::SetEvent(m_hJobReady);
     return TRUE;
 }
 
