@@ -237,6 +237,12 @@ int CString::Find(char ch) const
     return (p == NULL || ch == '\0') ? -1 : static_cast<int>(p - m_pchData);
 }
 
+int CString::ReverseFind(char ch) const
+{
+    const char* p = strrchr(m_pchData, ch);
+    return (p == NULL || ch == '\0') ? -1 : static_cast<int>(p - m_pchData);
+}
+
 int CString::Find(const char* pszSub) const
 {
     return Find(pszSub, 0);

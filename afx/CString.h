@@ -74,6 +74,7 @@ public:
     int Find(char ch) const;
     int Find(const char* pszSub) const;
     int Find(const char* pszSub, int nStart) const;
+    int ReverseFind(char ch) const;
     int Delete(int nIndex, int nCount = 1);
 
     void Format(const char* pszFormat, ...)

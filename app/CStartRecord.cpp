@@ -59,6 +59,12 @@ BOOL CStartRecord::Write(DWORD dwProcessId)
     return lResult == ERROR_SUCCESS;
 }
 
+BOOL CStartRecord::ForgetAll()
+{
+    const LONG nResult = ::RegDeleteKeyA(HKEY_CURRENT_USER, STARTING_KEY);
+    return nResult == ERROR_SUCCESS || nResult == ERROR_FILE_NOT_FOUND;
+}
+
 BOOL CStartRecord::IsStarting(DWORD dwWindow) const
 {
     return GetStarting(dwWindow) != 0;

@@ -30,6 +30,8 @@ public:
     BOOL IsStarting(DWORD dwWindow) const;
     // The recorded process's id while it is starting, else 0.
     DWORD GetStarting(DWORD dwWindow) const;
+    // Removes every device's record (an uninstall); TRUE when none is left.
+    static BOOL ForgetAll();
 
 protected:
     // Milliseconds since the machine started (a test moves them).

@@ -67,6 +67,19 @@ BOOL CRunJournal::GetRotatedPath(CString& strPath)
     return TRUE;
 }
 
+BOOL CRunJournal::Remove()
+{
+    CString strFolder;
+    if (!GetFolder(strFolder))
+        return TRUE;
+    BOOL bRemoved = TRUE;
+    const char* const apszNames[] = { FILE_NAME, ROTATED_NAME };
+    for (size_t i = 0; i < sizeof(apszNames) / sizeof(apszNames[0]); ++i)
+        bRemoved = (::DeleteFileA(strFolder + apszNames[i]) || ::GetLastError() == ERROR_FILE_NOT_FOUND) && bRemoved;
+    ::RemoveDirectoryA(strFolder);
+    return bRemoved;
+}
+
 BOOL CRunJournal::Append(const CString& strEntry)
 {
     CString strFolder;

@@ -36,6 +36,9 @@ public:
     static BOOL GetFolder(CString& strFolder);
     static BOOL GetPath(CString& strPath);
     static BOOL GetRotatedPath(CString& strPath);
+    // Deletes the journal and its rotated file, and their folder when
+    // nothing else is in it; TRUE when neither file is left.
+    static BOOL Remove();
 
     // Appends strEntry, after the local time to the millisecond and the
     // process id, as one line. FALSE when it could not; the debugger output

@@ -104,6 +104,8 @@ TEST(CString, FindAndDelete)
     EXPECT_EQ(-1, s.Find("x", 3));
     EXPECT_EQ(-1, s.Find("x", 100));
     EXPECT_EQ(0, s.Find(""));
+    EXPECT_EQ(1, s.ReverseFind('x'));
+    EXPECT_EQ(-1, s.ReverseFind('\0'));
     EXPECT_EQ(7, s.Delete(0, 2));
     EXPECT_STREQ("P: _SEL", s);
     EXPECT_EQ(1, s.Delete(1, 100));

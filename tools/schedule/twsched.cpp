@@ -5,6 +5,7 @@
 //   twsched add <task name> <when> <tickward path> <tickward command line...>
 //   twsched remove <task name>
 //   twsched write <xml file> <when> <tickward path> <tickward command line...>
+//   twsched cleanup [--journal]
 //
 // <when> is <YYYY-MM-DD> <HH:MM> (once), daily <HH:MM>, or weekly <days>
 // <HH:MM> with days such as Mon,Thu; a recurring task starts at the next
@@ -17,14 +18,20 @@
 // that follow the Tickward path, taken exactly as typed: timer commands are
 // full of double quotes and ";" that the usual argument splitting would
 // take apart. "write" only writes the task definition (to look at it or to
-// import it by hand).
+// import it by hand). "cleanup" removes what Tickward made for this user,
+// as an uninstall does: every task twsched has created (it keeps their
+// names) and the start records; with --journal the run journal too.
 //
-// Exit code: 0 done; 1 schtasks reported a failure (its code is printed);
-// 2 wrong arguments; 3 the definition file could not be written or
-// schtasks could not be run.
+// Exit code: 0 done; 1 schtasks reported a failure (its code is printed),
+// or cleanup could not remove something; 2 wrong arguments; 3 the
+// definition file could not be written or schtasks (or the Task
+// Scheduler) could not be reached.
+#include "app/CStartRecord.h"
+#include "journal/CRunJournal.h"
 #include "tools/ProgramOptions.h"
 #include "tools/schedule/CSchtasks.h"
 #include "tools/schedule/CTaskDefinition.h"
+#include "tools/schedule/CTickwardTasks.h"
 
 #include <stdio.h>
 
@@ -42,10 +49,13 @@ const char USAGE[] =
     "usage: twsched add <task name> <when> <tickward path> <tickward command line...>\n"
     "       twsched remove <task name>\n"
     "       twsched write <xml file> <when> <tickward path> <tickward command line...>\n"
+    "       twsched cleanup [--journal]\n"
     "  <when>: <YYYY-MM-DD> <HH:MM> | daily <HH:MM> | weekly <Mon,Tue,...,Sun> <HH:MM>\n"
     "Creates (add) or removes a Task Scheduler task that runs Tickward with the given\n"
     "command line once, every day or every week, or only writes its definition (write).\n"
-    "Exit code: 0 done; 1 schtasks failed; 2 wrong arguments; 3 no file or no schtasks.\n"
+    "cleanup removes every task twsched created and the start records (and the journal).\n"
+    "Exit code: 0 done; 1 schtasks failed or not all removed; 2 wrong arguments;\n"
+    "3 no file, no schtasks or no Task Scheduler.\n"
     "Example: twsched add Standby 2026-12-24 23:30 \"C:\\Program Files\\Tickward\\tickward.exe\" -E;2\n";
 
 int Usage()
@@ -184,6 +194,8 @@ int Add(const char* p)
         DWORD dwExitCode = 0;
         const BOOL bRan = schtasks.Create(strName, szFile, dwExitCode);
         nResult = ReportSchtasks("create", strName, bRan, dwExitCode);
+        if (nResult == exitOk && !CTickwardTasks::Remember(strName))
+            fprintf(stderr, "twsched: \"%s\" is not on the list an uninstall removes\n", static_cast<LPCSTR>(strName));
     }
     else
     {
@@ -201,7 +213,45 @@ int Remove(const char* p)
     CSchtasks schtasks;
     DWORD dwExitCode = 0;
     const BOOL bRan = schtasks.Delete(strName, dwExitCode);
-    return ReportSchtasks("remove", strName, bRan, dwExitCode);
+    const int nResult = ReportSchtasks("remove", strName, bRan, dwExitCode);
+    if (nResult == exitOk)
+        CTickwardTasks::Forget(strName);
+    return nResult;
+}
+
+// Tickward's key goes when nothing of an operator's is left in it.
+void RemoveKeyIfEmpty(const char* pszKey)
+{
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, pszKey, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return;
+    DWORD dwKeys = 1, dwValues = 1;
+    RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &dwKeys, NULL, NULL, &dwValues, NULL, NULL, NULL, NULL);
+    RegCloseKey(hKey);
+    if (dwKeys == 0 && dwValues == 0)
+        RegDeleteKeyA(HKEY_CURRENT_USER, pszKey);
+}
+
+// What an uninstall removes for this user.
+int Cleanup(const char* p)
+{
+    CString strOption;
+    const BOOL bJournal = NextWord(p, strOption);
+    if ((bJournal && strOption != "--journal") || *p != '\0')
+        return Usage();
+    CTickwardTasks tasks;
+    if (!tasks.Connect())
+    {
+        fputs("twsched: the Task Scheduler cannot be reached\n", stderr);
+        return exitSystem;
+    }
+    BOOL bDone = tasks.RemoveAll();
+    bDone = (CStartRecord::ForgetAll() || Refuse("could not be removed", "the start records")) && bDone;
+    if (bJournal)
+        bDone = (CRunJournal::Remove() || Refuse("could not be removed", "the run journal")) && bDone;
+    RemoveKeyIfEmpty("SOFTWARE\\Tickward");
+    printf("twsched: cleanup: %s\n", bDone ? "done" : "FAILED");
+    return bDone ? exitOk : exitSchtasksFailed;
 }
 
 int Write(const char* p)
@@ -234,5 +284,7 @@ int main()
         return Remove(p);
     if (strVerb == "write")
         return Write(p);
+    if (strVerb == "cleanup")
+        return Cleanup(p);
     return Usage();
 }
