@@ -8,8 +8,9 @@
 # where this machine runs 32-bit programs: elsewhere Wine's 32-bit loader
 # cannot start either, and the scripts run the x86_64 build instead.
 # TICKWARD_WINE32=1 adds it all the same, TICKWARD_WINE32=0 never.
-# Free Pascal (for the Pascal consumer test) is installed for the tests as
-# well, but a test without it is skipped: its failed install stops nothing.
+# Free Pascal (for the Pascal consumer test) and wixl with msitools (for the
+# installer's test) are installed for the tests as well, but a test without
+# them is skipped: their failed install stops nothing. make dist needs wixl.
 # A package index that cannot be fetched (a mirror in the middle of a sync)
 # stops nothing: the install is tried with the indexes that did load, and
 # only a failed install of what the target cannot do without stops setup.
@@ -21,13 +22,14 @@ toolchain="make cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64"
 wine="wine wine64"
 clang="clang libclang-rt-14-dev"
 pascal="fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2"
+msi="wixl msitools"
 optional=""
 target=${1:-test}
 case "$target" in
     build) packages="$toolchain" ;;
-    dist) packages="$toolchain fakeroot" ;;
+    dist) packages="$toolchain fakeroot $msi" ;;
     demo|bench) packages="$toolchain $wine" ;;
-    test) packages="$toolchain $wine googletest $clang" optional="$pascal" ;;
+    test) packages="$toolchain $wine googletest $clang" optional="$pascal $msi" ;;
     soak) packages="$toolchain $wine googletest $clang" ;;
     fuzz) packages="make cmake ninja-build $clang" ;;
     *) say "unknown target '$target' (build, dist, demo, bench, test, soak or fuzz)"; exit 2 ;;

@@ -32,7 +32,7 @@ mv "$work/tools/sudo" "$work/sudo"
 
 # Everything setup.sh wants for `make test`, and a machine that has it all.
 base="make cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 googletest clang libclang-rt-14-dev"
-pascal="fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2"
+optional="fp-compiler-3.2.2 fp-utils-3.2.2 fpc-source-3.2.2 wixl msitools"
 
 # run NAME TARGET: runs setup.sh for TARGET with the STUB_* settings given
 # before it; its exit code, output and the stand-ins' log are then checked.
@@ -76,13 +76,13 @@ expect_call "apt-get install -y -qq --no-install-recommends $base"
 expect_call "apt-get install -y -qq --no-install-recommends wine32:i386"
 expect_output "the 32-bit Wine could not be installed"
 
-# Free Pascal comes after the rest; a test skips without it, so its failed
-# install stops nothing either.
-STUB_PROBE=1 STUB_INSTALL_FAILS=fp-compiler run only-pascal-fails test
+# Free Pascal and wixl come after the rest; a test skips without them, so
+# their failed install stops nothing either.
+STUB_PROBE=1 STUB_INSTALL_FAILS=fp-compiler run only-optional-fails test
 expect_status 0
 expect_call "apt-get install -y -qq --no-install-recommends $base"
-expect_call "apt-get install -y -qq --no-install-recommends $pascal"
-expect_output "could not install $pascal (apt-get's words: .*); the tests that need it are skipped"
+expect_call "apt-get install -y -qq --no-install-recommends $optional"
+expect_output "could not install $optional (apt-get's words: .*); the tests that need it are skipped"
 
 # Package lists that never load: tried twice, then installed from what loaded.
 STUB_PROBE=1 STUB_UPDATE_FAILS=9 run failing-update test
@@ -113,7 +113,7 @@ rm "$work/tools/sudo"
 STUB_INSTALLED="make cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64" run build-only build
 expect_status 0
 refuse_call "apt-get"
-STUB_INSTALLED="$base $pascal wine32:i386" STUB_ARCHS=i386 run set-up-already test
+STUB_INSTALLED="$base $optional wine32:i386" STUB_ARCHS=i386 run set-up-already test
 expect_status 0
 expect_output_lines 0
 refuse_call "apt-get"
