@@ -271,6 +271,8 @@ protected:
     {
         SetEnvironmentVariableA("TICKWARD_RECORDER_BEAT", NULL);
         SetEnvironmentVariableA("TICKWARD_RECORDER_THEN", NULL);
+        // A copy still starting would start its receiver after the stop.
+        KillAllNamed(STARTING_PROCESS);
         StopProcess(NULL, ReceiverStop::GetEventName(1, 2), 0);
         WaitUntil([] { return ProcessesNamed(RECEIVER_PROCESS).empty(); }, 60000, STORM_POLL);
         LoadTest::TearDown();
@@ -375,18 +377,23 @@ protected:
         m_totals.nRunKills += job.bKilled ? 1 : 0;
     }
 
-    void KillReceivers()
+    static void KillAllNamed(const char* pszName)
     {
-        const std::vector<DWORD> receivers = ProcessesNamed(RECEIVER_PROCESS);
-        for (size_t i = 0; i < receivers.size(); ++i)
+        const std::vector<DWORD> processes = ProcessesNamed(pszName);
+        for (size_t i = 0; i < processes.size(); ++i)
         {
-            HANDLE hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, receivers[i]);
+            HANDLE hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processes[i]);
             if (hProcess == NULL)
                 continue;
             TerminateProcess(hProcess, KILLED);
             WaitForSingleObject(hProcess, RUN_TIMEOUT);
             CloseHandle(hProcess);
         }
+    }
+
+    void KillReceivers()
+    {
+        KillAllNamed(RECEIVER_PROCESS);
         ++m_totals.nReceiverKills;
     }
 
