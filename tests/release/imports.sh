@@ -38,9 +38,12 @@ advapi32.dll LookupPrivilegeValueA    98/ME: as AdjustTokenPrivileges
 advapi32.dll OpenProcessToken    98/ME: as AdjustTokenPrivileges
 advapi32.dll RegCloseKey
 advapi32.dll RegCreateKeyExA
+advapi32.dll RegDeleteKeyA
 advapi32.dll RegDeleteValueA
+advapi32.dll RegEnumValueA
 advapi32.dll RegNotifyChangeKeyValue    98/ME: not supported, by the documentation of the time (the mailbox reader)
 advapi32.dll RegOpenKeyExA
+advapi32.dll RegQueryInfoKeyA
 advapi32.dll RegQueryValueExA
 advapi32.dll RegSetValueExA
 kernel32.dll CloseHandle
@@ -96,6 +99,7 @@ kernel32.dll PulseEvent
 kernel32.dll ReadFile
 kernel32.dll ReadProcessMemory
 kernel32.dll ReleaseMutex
+kernel32.dll RemoveDirectoryA
 kernel32.dll ResetEvent
 kernel32.dll ResumeThread
 kernel32.dll SetConsoleCtrlHandler
@@ -121,6 +125,12 @@ kernel32.dll lstrcatA
 kernel32.dll lstrcpyA
 kernel32.dll lstrcpynA
 kernel32.dll lstrlenA
+ole32.dll CoCreateInstance    twsched's cleanup (the Task Scheduler 2.0 interface, Vista and later; on older Windows it reports that it cannot reach it)
+ole32.dll CoInitializeEx    98: with DCOM 98, which Internet Explorer 5 brings
+ole32.dll CoUninitialize
+oleaut32.dll SysAllocStringLen
+oleaut32.dll SysFreeString
+oleaut32.dll VariantInit
 msvcrt.dll __getmainargs
 msvcrt.dll __initenv
 msvcrt.dll __mb_cur_max
@@ -166,6 +176,7 @@ msvcrt.dll strerror
 msvcrt.dll strlen
 msvcrt.dll strncmp
 msvcrt.dll strncpy
+msvcrt.dll strrchr
 msvcrt.dll strstr
 msvcrt.dll strtol
 msvcrt.dll strtoul
