@@ -1,31 +1,19 @@
 // CStartRecord.cpp - the receiving application that a run has just started.
 #include "app/CStartRecord.h"
 
+#include "instance/CProcessIdentity.h"
+
 namespace
 {
 const char STARTING_KEY[] = "SOFTWARE\\Tickward\\Starting";
 
-typedef BOOL(WINAPI* PFN_GETPROCESSTIMES)(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME, LPFILETIME);
 typedef ULONGLONG(WINAPI* PFN_GETTICKCOUNT64)();
-
-// The older Windows family keeps no creation time of a process: there the
-// record holds the time it was written, and a process is known by its id.
-PFN_GETPROCESSTIMES GetProcessTimesFunction()
-{
-    return reinterpret_cast<PFN_GETPROCESSTIMES>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetProcessTimes")));
-}
 
 // Windows before Vista has only the 32-bit count, which wraps after 49 days.
 PFN_GETTICKCOUNT64 GetTickCount64Function()
 {
     return reinterpret_cast<PFN_GETTICKCOUNT64>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetTickCount64")));
-}
-
-ULONGLONG ToTicks(const FILETIME& time)
-{
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 }
 
@@ -45,7 +33,7 @@ BOOL CStartRecord::Write(DWORD dwProcessId)
     record.dwProcessId = dwProcessId;
     record.ullRecorded = GetTicks();
     HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, dwProcessId);
-    if (hProcess == NULL || !GetCreationTime(hProcess, record.created))
+    if (hProcess == NULL || !CProcessIdentity::GetCreationTime(hProcess, record.created))
         ::GetSystemTimeAsFileTime(&record.created);
     if (hProcess != NULL)
         ::CloseHandle(hProcess);
@@ -88,13 +76,6 @@ ULONGLONG CStartRecord::GetTicks() const
     return pfnGetTickCount64 != NULL ? pfnGetTickCount64() : ::GetTickCount();
 }
 
-BOOL CStartRecord::GetCreationTime(HANDLE hProcess, FILETIME& created)
-{
-    const PFN_GETPROCESSTIMES pfnGetProcessTimes = GetProcessTimesFunction();
-    FILETIME exited, kernel, user;
-    return pfnGetProcessTimes != NULL && pfnGetProcessTimes(hProcess, &created, &exited, &kernel, &user);
-}
-
 BOOL CStartRecord::Read(SRecord& record) const
 {
     HKEY hKey = NULL;
@@ -112,13 +93,5 @@ BOOL CStartRecord::Read(SRecord& record) const
 // ended, so the process must also have the recorded creation time.
 BOOL CStartRecord::IsSameProcessRunning(const SRecord& record)
 {
-    HANDLE hProcess = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, record.dwProcessId);
-    if (hProcess == NULL)
-        return FALSE;
-    BOOL bSame = ::WaitForSingleObject(hProcess, 0) == WAIT_TIMEOUT;
-    FILETIME created;
-    if (bSame && GetCreationTime(hProcess, created))
-        bSame = ToTicks(created) == ToTicks(record.created);
-    ::CloseHandle(hProcess);
-    return bSame;
+    return CProcessIdentity::IsRunning(record.dwProcessId, record.created);
 }

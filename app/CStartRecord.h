@@ -45,7 +45,6 @@ private:
         ULONGLONG ullRecorded;  // GetTicks at the start
     };
 
-    static BOOL GetCreationTime(HANDLE hProcess, FILETIME& created);
     BOOL Read(SRecord& record) const;
     static BOOL IsSameProcessRunning(const SRecord& record);
 
