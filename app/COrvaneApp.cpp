@@ -7,6 +7,7 @@
 #include "afx/afxmt.h"
 #include "app/CDeliveryOutcome.h"
 #include "app/CPowerApi.h"
+#include "app/CRecordingWait.h"
 #include "app/CStartRecord.h"
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ProductCode.h"
@@ -100,6 +101,9 @@ void COrvaneApp::ExecuteCommand(int nCode)
     CString strAsked;
     strAsked.Format("power -E;%d", nCode);
     m_record.SetAsked(strAsked);
+    const BOOL bPowerAction = nCode >= 2 && nCode <= 4;
+    if (bPowerAction && !AwaitRecordings())
+        return;
     switch (nCode)
     {
     case 2:
@@ -490,6 +494,18 @@ void COrvaneApp::DoHibernate()
     {
         m_pPowerApi->SetSystemPowerState(TRUE, FALSE);
     }
+}
+
+// A recording declared by a receiving application is not cut: the request
+// waits for its end, and is not made when PowerWaitLimit runs out first.
+// The last look at the declarations comes right before the request.
+BOOL COrvaneApp::AwaitRecordings()
+{
+    CRecordingWait wait;
+    if (wait.Wait(m_record))
+        return TRUE;
+    SetExitCode(exitRecording);
+    return FALSE;
 }
 
 // The machine may be gone once the request is made: its line goes first.

@@ -29,9 +29,11 @@ public:
     {
         exitDone = 0,           // nothing asked, or the command was carried out
         exitUnusable = 1,       // the command line cannot be used
-        exitNotDelivered = 2    // a usable timer command did not reach the application (a job in
+        exitNotDelivered = 2,   // a usable timer command did not reach the application (a job in
                                 // the mailbox of a dead application that could not be started
                                 // has not reached it either)
+        exitRecording = 3       // a power command was not carried out: a recording was still
+                                // declared when PowerWaitLimit ran out
     };
     enum
     {
@@ -90,6 +92,7 @@ private:
     void NoteRefusedProduct(LPCSTR pszProduct);
     int NotePost(const CMailboxWriter& writer);     // the CDeliveryOutcome::Post it was
     void WriteRequestToJournal(LPCSTR pszRequest);
+    BOOL AwaitRecordings();
 
     int m_nExitCode;
     DWORD m_dwStartError;   // why the last RunProgram created no process

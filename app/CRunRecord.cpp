@@ -29,9 +29,21 @@ void CRunRecord::Write(int nExitCode)
     if (m_bWritten)
         return;
     m_bWritten = TRUE;
+    CString strExit;
+    strExit.Format("exit %d", nExitCode);
+    Append(strExit);
+}
+
+void CRunRecord::WriteProgress(LPCSTR pszState)
+{
+    Append(pszState);
+}
+
+void CRunRecord::Append(LPCSTR pszEnd)
+{
     CString strEntry;
-    strEntry.Format("%s | %s | exit %d", static_cast<LPCSTR>(CRunJournal::Escape(m_strAsked)),
-                    m_strFacts.IsEmpty() ? "-" : static_cast<LPCSTR>(CRunJournal::Escape(m_strFacts)), nExitCode);
+    strEntry.Format("%s | %s | %s", static_cast<LPCSTR>(CRunJournal::Escape(m_strAsked)),
+                    m_strFacts.IsEmpty() ? "-" : static_cast<LPCSTR>(CRunJournal::Escape(m_strFacts)), pszEnd);
     CRunJournal journal;
     journal.Append(strEntry);
 }

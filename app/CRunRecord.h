@@ -24,8 +24,14 @@ public:
     // command's line goes out before its request, and the run's end must
     // not write a second one.
     void Write(int nExitCode);
+    // Appends a line of what the run has done so far, with pszState where
+    // the exit code goes: a run that is ended before its own line leaves
+    // this one.
+    void WriteProgress(LPCSTR pszState);
 
 private:
+    void Append(LPCSTR pszEnd);
+
     CString m_strAsked;
     CString m_strFacts;
     BOOL m_bWritten;

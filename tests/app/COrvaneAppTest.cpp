@@ -3,6 +3,7 @@
 #include "app/COrvaneApp.h"
 #include "app/CPowerApi.h"
 #include "app/CStartRecord.h"
+#include "instance/CRecording.h"
 #include "log/Log.h"
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/CLocalAppData.h"
@@ -14,7 +15,9 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -202,6 +205,87 @@ TEST_F(DispatchTest, PowerCommandsLineIsInTheJournalBeforeItsRequest)
     g_strJournalPath.clear();
     EXPECT_NE(std::string::npos, g_strJournalAtRequest.find(" power -E;3 | shutdown requested | exit 0\r\n"))
         << g_strJournalAtRequest;
+}
+
+// PowerWaitLimit as an operator sets it: NULL none, "text" a REG_SZ, else seconds.
+void SetPowerWaitLimit(const char* pszLimit)
+{
+    HKEY hKey = NULL;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Tickward", 0, NULL, 0, KEY_SET_VALUE, NULL, &hKey, NULL);
+    if (pszLimit == NULL)
+        RegDeleteValueA(hKey, "PowerWaitLimit");
+    else if (strcmp(pszLimit, "text") == 0)
+        RegSetValueExA(hKey, "PowerWaitLimit", 0, REG_SZ, reinterpret_cast<const BYTE*>("60"), 3);
+    else
+    {
+        const DWORD dwLimit = strtoul(pszLimit, NULL, 10);
+        RegSetValueExA(hKey, "PowerWaitLimit", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwLimit), 4);
+    }
+    RegCloseKey(hKey);
+}
+
+// A standby waits for the recordings declared, here or by the example
+// receiver in a process of its own, until they end or their process dies,
+// within PowerWaitLimit; past it, no request and exit 3.
+TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
+{
+    CLocalAppData appData(BinPath("journal recordings"));
+    enum { none, here, receiver };
+    const struct
+    {
+        const char* pszLimit;
+        int nDeclarer;
+        BOOL bEnds;         // the recording ends (or its process is killed) after 500 ms
+        int nExitCode;      // 0: the request was made
+        const char* pszFacts;
+    } cases[] = {
+        { NULL, none, FALSE, 0, "| standby requested | exit 0" },
+        { NULL, here, TRUE, 0, "recordings ended after 0 s, standby requested | exit 0" },
+        { NULL, receiver, TRUE, 0, "recordings ended after 0 s, standby requested | exit 0" },
+        { "1", here, FALSE, 3, "held by recording on device 1.7 (C:\\Rec\\film.ts, process " },
+        { "0", here, FALSE, 0, "PowerWaitLimit 0: not waited, standby requested | exit 0" },
+        { "text", none, FALSE, 0, "| PowerWaitLimit is no REG_DWORD: 21600 s taken, standby requested | exit 0" },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszFacts);
+        SetPowerWaitLimit(c.pszLimit);
+        CRecording recording;
+        HANDLE hReceiver = NULL;
+        ASSERT_TRUE(c.nDeclarer != here || recording.Begin(1, 7, "C:\\Rec\\film.ts"));
+        if (c.nDeclarer == receiver)
+        {
+            DeleteMailbox();
+            const std::string strLog = appData.TickwardFolder() + "\\receiver-1-7.log";
+            DeleteFileA(strLog.c_str());
+            hReceiver = StartProcess(Quoted(BinPath("receiver.exe")) + " --record 600000 --pause 100 " +
+                                     MailboxJob("010107", "C:\\Rec\\film.ts"));
+            ASSERT_TRUE(WaitUntil([&] { return CountOf(ReadFileText(strLog), "receiver: recording") > 0; }, 10000, 10));
+        }
+        std::thread ender([&] {
+            Sleep(500);
+            if (c.bEnds && hReceiver != NULL)
+                TerminateProcess(hReceiver, 1);
+            else if (c.bEnds)
+                recording.End();
+        });
+        g_calls.clear();
+        const size_t nJournalBefore = ReadFileText(appData.JournalPath()).size();
+        CDispatchApp app;
+        app.SetPowerApi(&m_power);
+        std::string strTail("-E;2");
+        app.m_lpCmdLine = &strTail[0];
+        app.InitInstance();
+        const int nExitCode = app.ExitInstance();
+        ender.join();
+        EXPECT_EQ(c.nExitCode, nExitCode);
+        EXPECT_EQ(c.nExitCode == 0 ? 1 : 0, std::count(g_calls.begin(), g_calls.end(), "SetSystemPowerState suspend=1 force=0"));
+        EXPECT_NE(std::string::npos, ReadFileText(appData.JournalPath()).find(c.pszFacts, nJournalBefore));
+        if (hReceiver != NULL)
+            CloseHandle(hReceiver);
+    }
+    SetPowerWaitLimit(NULL);
+    DeleteMailbox();
 }
 
 TEST_F(DispatchTest, OtherTextsGoUnchangedToTimerDelivery)

@@ -1,0 +1,119 @@
+// CRecordingWait.cpp - a power command's wait for declared recordings.
+#include "app/CRecordingWait.h"
+
+#include "app/CRunRecord.h"
+#include "instance/CRecordingTable.h"
+
+namespace
+{
+const char SETTINGS_KEY[] = "SOFTWARE\\Tickward";
+const char LIMIT_VALUE[] = "PowerWaitLimit";
+}
+
+CRecordingWait::CRecordingWait()
+{
+}
+
+CRecordingWait::~CRecordingWait()
+{
+}
+
+DWORD CRecordingWait::ReadLimit(BOOL& bMalformed)
+{
+    bMalformed = FALSE;
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return DEFAULT_LIMIT;
+    DWORD dwType = REG_NONE;
+    BYTE abValue[8];
+    DWORD dwSize = sizeof(abValue);
+    const LONG nResult = ::RegQueryValueExA(hKey, LIMIT_VALUE, NULL, &dwType, abValue, &dwSize);
+    ::RegCloseKey(hKey);
+    if (nResult == ERROR_FILE_NOT_FOUND)
+        return DEFAULT_LIMIT;
+    bMalformed = nResult != ERROR_SUCCESS || dwType != REG_DWORD || dwSize != sizeof(DWORD);
+    DWORD dwLimit = DEFAULT_LIMIT;
+    if (!bMalformed)
+        CopyMemory(&dwLimit, abValue, sizeof(dwLimit));
+    return dwLimit;
+}
+
+CString CRecordingWait::Describe(const RecordingTable::SEntry& entry)
+{
+    char szReason[RecordingTable::REASON_LIMIT];
+    ::lstrcpynA(szReason, entry.szReason, RecordingTable::REASON_LIMIT);
+    CString strText;
+    strText.Format("recording on device %ld.%ld (%s, process %lu)", entry.nDeviceType, entry.nDeviceIndex,
+                   szReason, entry.dwProcessId);
+    return strText;
+}
+
+BOOL CRecordingWait::Wait(CRunRecord& record)
+{
+    BOOL bMalformed = FALSE;
+    const DWORD dwLimit = ReadLimit(bMalformed);
+    if (bMalformed)
+    {
+        CString strNote;
+        strNote.Format("PowerWaitLimit is no REG_DWORD: %d s taken", DEFAULT_LIMIT);
+        record.Note(strNote);
+    }
+    CRecordingTable table;
+    RecordingTable::SEntry aLive[RecordingTable::CAPACITY];
+    int nLive = table.Open() ? table.ReadLive(aLive) : 0;
+    if (nLive == 0)
+        return TRUE;
+    record.Note("waits for " + Describe(aLive[0]));
+    if (dwLimit == 0)
+    {
+        record.Note("PowerWaitLimit 0: not waited");
+        return TRUE;
+    }
+    record.WriteProgress("waiting: no request if this run ends first");
+    HANDLE hChanged = ::CreateEventA(NULL, TRUE, FALSE, RecordingTable::CHANGED_EVENT);
+    const DWORD dwStart = ::GetTickCount();
+    const ULONGLONG ullLimit = static_cast<ULONGLONG>(dwLimit) * 1000;
+    for (;;)
+    {
+        // Reset before the look: an end after it sets the event again.
+        if (hChanged != NULL)
+            ::ResetEvent(hChanged);
+        RecordingTable::SEntry aNow[RecordingTable::CAPACITY];
+        const int nNow = table.ReadLive(aNow);
+        const ULONGLONG ullElapsed = ::GetTickCount() - dwStart;
+        if (nNow == 0 || ullElapsed >= ullLimit)
+        {
+            if (hChanged != NULL)
+                ::CloseHandle(hChanged);
+            CString strNote;
+            strNote.Format("after %lu s", static_cast<DWORD>(ullElapsed / 1000));
+            record.Note(nNow == 0 ? "recordings ended " + strNote : "held by " + Describe(aNow[0]) + " " + strNote);
+            return nNow == 0;
+        }
+        const ULONGLONG ullLeft = ullLimit - ullElapsed;
+        const DWORD dwRecheck = RECHECK;
+        WaitForChange(hChanged, aNow, nNow, ullLeft < dwRecheck ? static_cast<DWORD>(ullLeft) : dwRecheck);
+    }
+}
+
+// Wakes at a recording's end, a declaring process's death or the time-out.
+void CRecordingWait::WaitForChange(HANDLE hChanged, const RecordingTable::SEntry* aLive, int nLive,
+                                   DWORD dwTimeout)
+{
+    HANDLE ahWait[MAXIMUM_WAIT_OBJECTS];
+    DWORD dwCount = 0;
+    if (hChanged != NULL)
+        ahWait[dwCount++] = hChanged;
+    for (int i = 0; i < nLive && dwCount < MAXIMUM_WAIT_OBJECTS; ++i)
+    {
+        HANDLE hProcess = ::OpenProcess(SYNCHRONIZE, FALSE, aLive[i].dwProcessId);
+        if (hProcess != NULL)
+            ahWait[dwCount++] = hProcess;
+    }
+    if (dwCount == 0)
+        ::Sleep(dwTimeout);
+    else
+        ::WaitForMultipleObjects(dwCount, ahWait, FALSE, dwTimeout);
+    for (DWORD i = hChanged != NULL ? 1 : 0; i < dwCount; ++i)
+        ::CloseHandle(ahWait[i]);
+}
