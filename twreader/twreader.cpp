@@ -6,6 +6,7 @@
 #include "afx/CWinApp.h"
 #include "afx/afxmt.h"
 #include "cmdline/ParseCmdLine.h"
+#include "instance/CRecording.h"
 #include "instance/HeartbeatTable.h"
 #include "mailbox/CStartJob.h"
 #include "twreader/CJobRecord.h"
@@ -29,6 +30,15 @@ CServedDevice* g_pDevices = NULL;
 CStartJob g_startJob;
 BOOL g_bStartJobRead = FALSE;
 BOOL g_bPinned = FALSE;
+
+// The recordings declared through the DLL; a handle points to one of these.
+struct SDeclared
+{
+    CRecording recording;
+    SDeclared* pNext;
+};
+CCriticalSection g_csRecordings;
+SDeclared* g_pRecordings = NULL;
 
 // Once a device is served, the DLL stays loaded for the life of the
 // process: an application that unloads it without stopping its devices
@@ -234,5 +244,52 @@ TWRESULT WINAPI TwReleaseJob(TWJOB* pJob)
         return TW_E_INVALIDARG;
     delete static_cast<CJobRecord*>(pJob->pvReserved);
     CJobRecord::Empty(*pJob);
+    return TW_OK;
+}
+
+TWRESULT WINAPI TwBeginRecording(HTWDEVICE hDevice, const char* pszReason, HTWRECORDING* phRecording)
+{
+    if (phRecording == NULL)
+        return TW_E_INVALIDARG;
+    *phRecording = NULL;
+    int nDeviceType = 0;
+    int nDeviceIndex = 0;
+    {
+        CSingleLock lock(&g_csDevices, TRUE);
+        CServedDevice** ppLink = FindLink(hDevice);
+        if (ppLink == NULL)
+            return TW_E_INVALIDARG;
+        nDeviceType = (*ppLink)->m_nDeviceType;
+        nDeviceIndex = (*ppLink)->m_nDeviceIndex;
+    }
+    SDeclared* pDeclared = new (std::nothrow) SDeclared;
+    if (pDeclared == NULL)
+        return TW_E_OUTOFMEMORY;
+    if (!pDeclared->recording.Begin(nDeviceType, nDeviceIndex, pszReason))
+    {
+        delete pDeclared;
+        return TW_E_RECORDINGS;
+    }
+    CSingleLock lock(&g_csRecordings, TRUE);
+    pDeclared->pNext = g_pRecordings;
+    g_pRecordings = pDeclared;
+    *phRecording = reinterpret_cast<HTWRECORDING>(pDeclared);
+    return TW_OK;
+}
+
+TWRESULT WINAPI TwEndRecording(HTWRECORDING hRecording)
+{
+    SDeclared* pDeclared = NULL;
+    {
+        CSingleLock lock(&g_csRecordings, TRUE);
+        SDeclared** pp = &g_pRecordings;
+        while (*pp != NULL && reinterpret_cast<HTWRECORDING>(*pp) != hRecording)
+            pp = &(*pp)->pNext;
+        if (*pp == NULL)
+            return TW_E_INVALIDARG;
+        pDeclared = *pp;
+        *pp = pDeclared->pNext;
+    }
+    delete pDeclared;   // ends the recording
     return TW_OK;
 }

@@ -60,6 +60,7 @@ typedef int TWRESULT;
 #define TW_E_BADJOB         8   /* what the command line holds cannot be read as a job */
 #define TW_E_SERVEDELSEWHERE 9  /* another process serves that device; nothing served */
 #define TW_E_STOPPENDING    10  /* see TwStopDevice: the handle stays valid */
+#define TW_E_RECORDINGS     11  /* the table of declared recordings cannot be opened or is full */
 
 /* The structure is laid out with the compiler's default packing, whatever
  * packing the including code has set. */
@@ -90,6 +91,8 @@ typedef struct TWJOB
 
 /* A served device. */
 typedef struct TWDEVICE__* HTWDEVICE;
+/* A declared recording. */
+typedef struct TWRECORDING__* HTWRECORDING;
 
 /* Receives a job from the mailbox, on the device's reader thread. pJob and
  * its texts are valid during the call only: copy what you keep. Return
@@ -150,6 +153,22 @@ TWRESULT WINAPI TwReadCommandLineJob(const char* pszCommandLine, TWJOB* pJob);
 /* Frees the texts of a job that TwReadCommandLineJob or TwGetJob filled and
  * empties it, but for cbSize; an empty job is left as it is. */
 TWRESULT WINAPI TwReleaseJob(TWJOB* pJob);
+
+/* Declares that the application records on a served device, from now until
+ * TwEndRecording or the end of the process, whichever comes first: a power
+ * command of Tickward (standby, shutdown, hibernation) waits for its end,
+ * and the machine's own idle sleep is held off meanwhile (a power request
+ * with pszReason where Windows has them, so that powercfg /requests names
+ * it; before Windows 7 the calling thread's execution state, which holds
+ * only while that thread lives: call both functions on one thread there).
+ * pszReason, such as the file recorded into, is what an operator sees;
+ * its first 127 bytes are kept. Several may overlap. A device's stop does
+ * not end its recordings. TW_E_RECORDINGS when the table of recordings
+ * cannot be opened or holds 32 already. */
+TWRESULT WINAPI TwBeginRecording(HTWDEVICE hDevice, const char* pszReason, HTWRECORDING* phRecording);
+
+/* Ends a declared recording and frees its handle. */
+TWRESULT WINAPI TwEndRecording(HTWRECORDING hRecording);
 
 #ifdef __cplusplus
 }

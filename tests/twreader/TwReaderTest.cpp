@@ -117,9 +117,9 @@ TEST(TwReader, ExportsItsFunctionsUnderTheirPlainNamesAndNothingElse)
     ASSERT_TRUE(hModule != NULL);
     std::vector<std::string> astrNames = ExportedNames(hModule);
     std::sort(astrNames.begin(), astrNames.end());
-    const std::vector<std::string> astrExpected = { "TwGetJob", "TwGetVersion", "TwReadCommandLineJob",
-                                                     "TwReleaseJob", "TwServeDevice", "TwServeDeviceQueued",
-                                                     "TwStopDevice" };
+    const std::vector<std::string> astrExpected = { "TwBeginRecording", "TwEndRecording", "TwGetJob",
+                                                     "TwGetVersion", "TwReadCommandLineJob", "TwReleaseJob",
+                                                     "TwServeDevice", "TwServeDeviceQueued", "TwStopDevice" };
     EXPECT_EQ(astrExpected, astrNames);
     for (const std::string& strName : astrExpected)
         EXPECT_TRUE(GetProcAddress(hModule, strName.c_str()) != NULL) << strName;
@@ -263,6 +263,46 @@ TEST(TwReader, QueuedDeviceKeepsJobsUntilTakenAndItsStopPutsTheRestBack)
     DestroyWindow(hWnd);
     CloseHandle(hReady);
     DeleteMailbox();
+}
+
+// The entries of this process in the table of declared recordings, as
+// "<type>.<index> <reason>": 160 bytes each, the process id first, the
+// device at 24 and 28, the reason at 32.
+std::vector<std::string> DeclaredHere()
+{
+    std::vector<std::string> astrDeclared;
+    HANDLE hMapping = OpenFileMappingA(FILE_MAP_READ, FALSE, "FILE_TickwardRecordings");
+    const BYTE* pTable = hMapping != NULL ? static_cast<const BYTE*>(MapViewOfFile(hMapping, FILE_MAP_READ, 0, 0, 0))
+                                          : NULL;
+    for (int i = 0; pTable != NULL && i < 32; ++i)
+    {
+        const BYTE* pEntry = pTable + i * 160;
+        if (*reinterpret_cast<const DWORD*>(pEntry) == GetCurrentProcessId())
+            astrDeclared.push_back(std::to_string(*reinterpret_cast<const LONG*>(pEntry + 24)) + "." +
+                                   std::to_string(*reinterpret_cast<const LONG*>(pEntry + 28)) + " " +
+                                   reinterpret_cast<const char*>(pEntry + 32));
+    }
+    if (pTable != NULL)
+        UnmapViewOfFile(pTable);
+    if (hMapping != NULL)
+        CloseHandle(hMapping);
+    return astrDeclared;
+}
+
+// A recording declared on a served device is in the table from its begin
+// to its end; its handle goes with the end.
+TEST(TwReader, RecordingIsDeclaredFromItsBeginToItsEnd)
+{
+    HTWDEVICE hDevice = NULL;
+    HTWRECORDING hRecording = NULL;
+    EXPECT_EQ(TW_E_INVALIDARG, TwBeginRecording(NULL, "x", &hRecording));
+    ASSERT_EQ(TW_OK, TwServeDevice(1, 6, Ignore, NULL, &hDevice));
+    ASSERT_EQ(TW_OK, TwBeginRecording(hDevice, "C:\\Rec\\dll.ts", &hRecording));
+    EXPECT_EQ(std::vector<std::string>{ "1.6 C:\\Rec\\dll.ts" }, DeclaredHere());
+    EXPECT_EQ(TW_OK, TwEndRecording(hRecording));
+    EXPECT_EQ(std::vector<std::string>{}, DeclaredHere());
+    EXPECT_EQ(TW_E_INVALIDARG, TwEndRecording(hRecording));
+    EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
 }
 
 // Started with a job, an application serves its device before or after it
