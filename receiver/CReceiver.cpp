@@ -3,6 +3,7 @@
 
 #include "cmdline/ParseCmdLine.h"
 #include "cmdline/ProductCode.h"
+#include "instance/CRecording.h"
 #include "instance/HeartbeatTable.h"
 #include "receiver/ReceiverStop.h"
 
@@ -17,7 +18,7 @@ const DWORD READER_STOP_TIMEOUT = 60000;
 CReceiver* CReceiver::s_pReceiver = NULL;
 
 CReceiver::CReceiver(int nDeviceType, int nDeviceIndex, DWORD dwJobPause, LPCSTR pszLog)
-    : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex),
+    : m_dwRecord(0), m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex),
       m_evStop(FALSE, TRUE, ReceiverStop::GetEventName(nDeviceType, nDeviceIndex))
 {
     m_reader.m_dwCommandPause = dwJobPause;
@@ -151,13 +152,73 @@ void CReceiver::HandleJob(CCmdLineParams& params, LPCSTR pszSource)
                    static_cast<LPCSTR>(params.m_strKey), static_cast<LPCSTR>(params.m_strFile), params.m_nFM,
                    params.m_nTO, params.m_nSO, params.m_nEO);
     Print(strLine);
+    if (m_dwRecord > 0)
+        Record(params.m_strFile);
+}
+
+namespace
+{
+// The recording thread may outlive the receiver object: it has copies.
+struct SRecordRequest
+{
+    CString strLogPath;
+    CString strFile;
+    int nDeviceType;
+    int nDeviceIndex;
+    DWORD dwRecord;
+};
+}
+
+void CReceiver::Record(const CString& strFile)
+{
+    SRecordRequest* pRequest = new SRecordRequest;
+    pRequest->strLogPath = m_strLogPath;
+    pRequest->strFile = strFile;
+    pRequest->nDeviceType = m_nDeviceType;
+    pRequest->nDeviceIndex = m_nDeviceIndex;
+    pRequest->dwRecord = m_dwRecord;
+    HANDLE hThread = CreateThread(NULL, 0, RecordThread, pRequest, 0, NULL);
+    if (hThread == NULL)
+    {
+        delete pRequest;
+        Print("receiver: cannot record " + strFile);
+        return;
+    }
+    CloseHandle(hThread);
+}
+
+// The recording ends with its time, or with the process.
+DWORD WINAPI CReceiver::RecordThread(LPVOID pParam)
+{
+    SRecordRequest* pRequest = static_cast<SRecordRequest*>(pParam);
+    CRecording recording;
+    CString strLine;
+    if (recording.Begin(pRequest->nDeviceType, pRequest->nDeviceIndex, pRequest->strFile))
+    {
+        strLine.Format("receiver: recording %s for %lu ms", static_cast<LPCSTR>(pRequest->strFile), pRequest->dwRecord);
+        PrintTo(pRequest->strLogPath, strLine);
+        Sleep(pRequest->dwRecord);
+        recording.End();
+        PrintTo(pRequest->strLogPath, "receiver: recording ended: " + pRequest->strFile);
+    }
+    else
+    {
+        PrintTo(pRequest->strLogPath, "receiver: cannot declare the recording of " + pRequest->strFile);
+    }
+    delete pRequest;
+    return 0;
 }
 
 void CReceiver::Print(const CString& strLine)
 {
+    PrintTo(m_strLogPath, strLine);
+}
+
+void CReceiver::PrintTo(const CString& strLogPath, const CString& strLine)
+{
     printf("%s\n", static_cast<LPCSTR>(strLine));
     fflush(stdout);
-    HANDLE hFile = CreateFileA(m_strLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+    HANDLE hFile = CreateFileA(strLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return;

@@ -42,7 +42,13 @@ public:
     // Files. "<program path>.log" where there is no such folder.
     static CString GetDefaultLogPath(int nDeviceType, int nDeviceIndex);
 
+    DWORD m_dwRecord;   // ms of the recording declared after each job; 0: none
+
 private:
+    // A recording of m_dwRecord ms into strFile, declared on a thread of
+    // its own (which begins and ends it), so that the reader goes on.
+    void Record(const CString& strFile);
+    static DWORD WINAPI RecordThread(LPVOID pParam);
     static void OnMailboxJob(CCmdLineParams* pParams);
     static void OnStartJobCopy(CCmdLineParams* pParams);
     BOOL StartReader();
@@ -50,6 +56,7 @@ private:
     void HandleCommandLineJob(LPCSTR pszJob);
     void HandleJob(CCmdLineParams& params, LPCSTR pszSource);
     void Print(const CString& strLine);
+    static void PrintTo(const CString& strLogPath, const CString& strLine);
 
     static CReceiver* s_pReceiver;  // the callback has no context of its own
 

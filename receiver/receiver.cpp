@@ -12,6 +12,8 @@
 //   receiver --pause MS ...                the pause after each job, for tests
 //                                          (a real application pauses 10 s)
 //   receiver --log FILE ...                the job log (tests and the benchmark)
+//   receiver --record MS ...               declares a recording of MS ms after
+//                                          each job (reason: the job's file)
 //
 // The device is the one given with --type and --index; else, when started
 // with a job, the job's device (Tickward starts it without options); else
@@ -59,14 +61,16 @@ BOOL WINAPI OnConsoleCtrl(DWORD dwCtrlType)
 }
 
 const char USAGE[] =
-    "usage: receiver [--type N] [--index N] [--pause MS] [--log FILE] [<job>]\n"
+    "usage: receiver [--type N] [--index N] [--pause MS] [--log FILE] [--record MS] [<job>]\n"
     "       receiver --stop [--type N] [--index N]\n"
     "The example receiving application: it keeps the heartbeat of one device, takes\n"
     "that device's recording jobs from Tickward's mailbox and prints them, until it is\n"
     "stopped (Ctrl+C, or receiver --stop). The device is --type and --index, else the\n"
     "job's (Tickward starts it with the job), else type 1, index 2. --pause: the pause\n"
     "after each job (10000 ms); --log: the job log (Tickward\\receiver-<type>-<index>.log\n"
-    "in the local application data folder). Exit code: 0 once stopped, 1 when it cannot\n"
+    "in the local application data folder); --record: after each job, a recording of\n"
+    "that many ms is declared, which a power command of Tickward waits for. Exit code:\n"
+    "0 once stopped, 1 when it cannot\n"
     "serve, 2 when another process serves the device.\n"
     "Example: receiver --type 1 --index 2\n";
 
@@ -79,6 +83,7 @@ struct SOptions
     int nType;
     int nIndex;
     DWORD dwJobPause;
+    DWORD dwRecord;
     BOOL bStop;
     CString strLog;     // empty: the default
 };
@@ -95,7 +100,7 @@ LPCSTR ReadPath(LPCSTR psz, CString& strPath)
     return *psz == '"' ? psz + 1 : psz;
 }
 
-// Reads "--type N", "--index N", "--pause MS", "--log FILE" and "--stop" from the front of
+// Reads "--type N", "--index N", "--pause MS", "--record MS", "--log FILE" and "--stop" from the front of
 // the command tail; whatever follows them is a job.
 LPCSTR ReadOptions(LPCSTR pszTail, SOptions& options)
 {
@@ -119,6 +124,10 @@ LPCSTR ReadOptions(LPCSTR pszTail, SOptions& options)
         else if (strncmp(pszTail, "--pause ", 8) == 0)
         {
             options.dwJobPause = strtoul(pszTail + 8, const_cast<char**>(&pszTail), 0);
+        }
+        else if (strncmp(pszTail, "--record ", 9) == 0)
+        {
+            options.dwRecord = strtoul(pszTail + 9, const_cast<char**>(&pszTail), 0);
         }
         else if (strncmp(pszTail, "--log ", 6) == 0)
         {
@@ -153,7 +162,7 @@ void ChooseDevice(LPCSTR pszJob, SOptions& options)
 
 int main()
 {
-    SOptions options = { NOT_GIVEN, NOT_GIVEN, CCmdLineProcess::COMMAND_PAUSE, FALSE, CString() };
+    SOptions options = { NOT_GIVEN, NOT_GIVEN, CCmdLineProcess::COMMAND_PAUSE, 0, FALSE, CString() };
     char szCommandLine[4096];
     lstrcpynA(szCommandLine, GetCommandLineA(), sizeof(szCommandLine));
     LPCSTR pszTail = AfxGetCmdTail(szCommandLine);
@@ -178,6 +187,7 @@ int main()
 
     CReceiver receiver(options.nType, options.nIndex, options.dwJobPause,
                        options.strLog.IsEmpty() ? NULL : static_cast<LPCSTR>(options.strLog));
+    receiver.m_dwRecord = options.dwRecord;
     g_nType = options.nType;
     g_nIndex = options.nIndex;
     g_hStopped = CreateEventA(NULL, TRUE, FALSE, NULL);
