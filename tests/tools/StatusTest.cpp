@@ -1,5 +1,6 @@
 // StatusTest.cpp - twstatus shows the machine's state and changes nothing of
 // it: the real program against the real heartbeat table, mailbox and journal.
+#include "instance/CRecording.h"
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/CLocalAppData.h"
 #include "tests/support/MailboxSupport.h"
@@ -62,10 +63,14 @@ TEST_F(StatusTest, LiveReceiverPlantedMailboxAndJournalAreShownAsTheyAre)
     WriteSlot(4, MailboxJob("010102", "C:\\Rec\\a.ts\r\n  Lock: 0 (free)"));
     WriteRawValue("Lock", REG_DWORD, std::string("\1\0\0\0", 4));
     const std::map<int, std::string> slots = ReadRawSlots();
+    CRecording recording;
+    ASSERT_TRUE(recording.Begin(1, 2, "C:\\Rec\\film.ts"));
 
     std::string strOutput;
     EXPECT_EQ(0u, Status(strOutput));
     ExpectShown(strOutput, "  category 1, index 2 (device type 1)\r\n");
+    ExpectShown(strOutput, "  device 1.2: C:\\Rec\\film.ts, since ");
+    ExpectShown(strOutput, ", process " + std::to_string(GetCurrentProcessId()) + "\r\n");
     ExpectShown(strOutput, "  slot 1: job P: _SEL, devices 010102, File: \"C:\\Rec\\show.ts\", Key: 0 characters\r\n");
     ExpectShown(strOutput, "  slot 2: consumed");
     ExpectShown(strOutput, "  slot 3: job P: _SEL, devices 010102, File: \"C:\\Rec\\nnn");
@@ -87,6 +92,7 @@ TEST_F(StatusTest, MachineWithoutTableMailboxOrJournalIsReportedAndNothingIsMade
     std::string strOutput;
     EXPECT_EQ(0u, Status(strOutput));
     ExpectShown(strOutput, "  none: there is no heartbeat table, so no receiving application runs\r\n");
+    ExpectShown(strOutput, "(a power command waits for their end):\r\n  none\r\n");
     ExpectShown(strOutput, "  none yet: the first job makes it\r\n");
     ExpectShown(strOutput, "  none yet: Tickward has not run\r\n");
 

@@ -7,8 +7,10 @@
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ParseCmdLine.h"
 #include "cmdline/ProductCode.h"
+#include "instance/CProcessIdentity.h"
 #include "instance/CSharedMemory.h"
 #include "instance/HeartbeatTable.h"
+#include "instance/RecordingTable.h"
 #include "journal/CRunJournal.h"
 #include "mailbox/MailboxLayout.h"
 
@@ -126,6 +128,44 @@ CString CStatusReport::DescribeDeviceTypes(int nCategory)
     if (nCount == 0)
         return "no device type";
     return (nCount == 1 ? "device type " : "device types ") + strRanges;
+}
+
+// The recordings declared by receiving applications whose processes run:
+// a power command waits for them (its waiting shows in the journal).
+BOOL CStatusReport::PrintRecordings()
+{
+    printf("\nRecordings declared (a power command waits for their end):\n");
+    CSharedMemory table;
+    if (!table.Open(RecordingTable::SIZE, RecordingTable::NAME) || table.GetValidSize() < RecordingTable::SIZE)
+    {
+        printf("  none\n");
+        return TRUE;
+    }
+    RecordingTable::SEntry aEntries[RecordingTable::CAPACITY];
+    if (!table.TryLock(CStatusReport::TABLE_LOCK_TIMEOUT))
+        return Fail("the table of recordings", ERROR_TIMEOUT, "a receiving application holds it; try again");
+    CopyMemory(aEntries, table.m_pView, RecordingTable::SIZE);
+    table.Unlock();
+    int nShown = 0;
+    for (int i = 0; i < RecordingTable::CAPACITY; ++i)
+    {
+        const RecordingTable::SEntry& entry = aEntries[i];
+        if (entry.dwProcessId == 0 || !CProcessIdentity::IsRunning(entry.dwProcessId, entry.created))
+            continue;
+        FILETIME local;
+        SYSTEMTIME since;
+        ::FileTimeToLocalFileTime(&entry.since, &local);
+        ::FileTimeToSystemTime(&local, &since);
+        char szReason[RecordingTable::REASON_LIMIT];
+        ::lstrcpynA(szReason, entry.szReason, RecordingTable::REASON_LIMIT);
+        printf("  device %ld.%ld: %s, since %04u-%02u-%02u %02u:%02u:%02u, process %lu\n", entry.nDeviceType,
+               entry.nDeviceIndex, static_cast<LPCSTR>(CRunJournal::Escape(szReason)), since.wYear, since.wMonth,
+               since.wDay, since.wHour, since.wMinute, since.wSecond, entry.dwProcessId);
+        ++nShown;
+    }
+    if (nShown == 0)
+        printf("  none\n");
+    return TRUE;
 }
 
 BOOL CStatusReport::PrintMailboxes()

@@ -2,7 +2,8 @@
 //
 // Holds: CStatusReport. Prints which receiving applications are alive now
 // (by their heartbeat counters, read twice one sample pause apart), the
-// mailbox of every product that has one, and the end of the run journal.
+// recordings they have declared, the mailbox of every product that has
+// one, and the end of the run journal.
 // It only reads: it creates no table and no mailbox, clears no counter and
 // never writes the mailbox or the journal.
 #ifndef TOOLS_STATUS_CSTATUSREPORT_H
@@ -30,6 +31,7 @@ public:
     // of m_strError then says what failed, its Windows error text and what
     // to try.
     BOOL PrintHeartbeats();
+    BOOL PrintRecordings();
     BOOL PrintMailboxes();
     BOOL PrintJournal();
 

@@ -38,10 +38,11 @@ int main(int argc, char* argv[])
     // Each part is shown whatever became of the one before: a busy table
     // must not hide the mailbox and the journal.
     const BOOL bHeartbeats = report.PrintHeartbeats();
+    const BOOL bRecordings = report.PrintRecordings();
     const BOOL bMailboxes = report.PrintMailboxes();
     const BOOL bJournal = report.PrintJournal();
     fflush(stdout);
-    if (bHeartbeats && bMailboxes && bJournal)
+    if (bHeartbeats && bRecordings && bMailboxes && bJournal)
         return 0;
     fprintf(stderr, "%s\n", static_cast<LPCSTR>(report.m_strError));
     return 1;
