@@ -188,6 +188,7 @@ TEST(Twsched, WritesTheTimerCommandExactly)
     ASSERT_TRUE(task.ReadFile(strFile));
     EXPECT_EQ("-E;3", task.Get("Task/Actions/Exec/Arguments"));
     EXPECT_EQ("false", task.Get("Task/Settings/StartWhenAvailable"));
+    EXPECT_EQ("PT7H", task.Get("Task/Settings/ExecutionTimeLimit"));   // above PowerWaitLimit's six hours
 
     // A nightly standby and a weekly series: calendar triggers.
     ASSERT_EQ(0u, RunTwsched("write " + Quoted(strFile) + " daily 23:30 " + Quoted(TICKWARD_PATH) + " -E;2"));

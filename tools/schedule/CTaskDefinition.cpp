@@ -272,7 +272,10 @@ CString CTaskDefinition::GetXml() const
     strXml += "    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>\r\n";
     strXml += "    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>\r\n";
     strXml += "    <MultipleInstancesPolicy>Parallel</MultipleInstancesPolicy>\r\n";
-    strXml += "    <ExecutionTimeLimit>PT5M</ExecutionTimeLimit>\r\n";
+    // A power command may wait for a declared recording up to PowerWaitLimit
+    // (6 hours unless changed); the task's limit must not end that wait.
+    strXml += CString("    <ExecutionTimeLimit>") + (IsPowerCommand(m_strCommandLine) ? "PT7H" : "PT5M")
+              + "</ExecutionTimeLimit>\r\n";
     strXml += "    <Priority>4</Priority>\r\n";
     strXml += "    <RunOnlyIfIdle>false</RunOnlyIfIdle>\r\n";
     strXml += "    <AllowStartOnDemand>true</AllowStartOnDemand>\r\n";
