@@ -5,7 +5,8 @@
 # job arrives through the registry mailbox). Shows the debugger output of
 # both sides, the jobs the receiver handled and the mailbox before and after,
 # and ends with the journal lines of its runs and what twstatus showed while
-# the receiver ran.
+# the receiver ran. Then a standby that waits for a recording the receiver
+# declares (its request goes to a stand-in that only says it).
 set -e
 . "$(dirname "$0")/wine-env.sh"
 "$TICKWARD_ROOT/scripts/setup.sh" demo
@@ -84,6 +85,21 @@ echo "## 3. Stopping the receiver (it finishes its 10 s pause after a job first)
 while "$wine" "$bin/receiver.exe" --stop </dev/null >/dev/null 2>&1; do sleep 1; done
 mailbox "after"
 wait    # for the debugger-output pipes: they end with their last writer
+
+echo
+echo "## 4. A standby waits for a recording: the receiver declares one of 5 s after a job."
+"$wine" "$bin/receiver.exe" --pause 100 --record 5000 </dev/null >"$work/record.out" 2>&1 &
+while ! grep -q 'serving device' "$receiver_log" 2>/dev/null || [ "$(grep -c 'serving device' "$receiver_log")" -lt 2 ]; do sleep 0.2; done
+deliver film.ts >/dev/null
+while ! grep -q 'receiver: recording' "$receiver_log"; do sleep 0.2; done
+"$wine" "$bin/twstatus.exe" </dev/null 2>&1 | tr -d '\r' | sed -n '/^Recordings declared/,/^$/p' | sed 's/^/   twstatus: /'
+start=$(date +%s)
+printf '== tickward_nopower.exe -E;2 (tickward.exe whose power request is only said)\n'
+"$wine" "$bin/dbgrun.exe" "$($wine winepath -w "$bin/tickward_nopower.exe" 2>/dev/null)" '-E;2' </dev/null |
+    tr -d '\r' | sed 's/^/   tickward: /'
+echo "   (it ended $(( $(date +%s) - start )) s later, when the recording had ended)"
+"$wine" "$bin/receiver.exe" --stop </dev/null >/dev/null 2>&1 || true
+while "$wine" "$bin/receiver.exe" --stop </dev/null >/dev/null 2>&1; do sleep 1; done
 
 echo
 echo "-- debugger output of the first delivery and of the receiver it started (Wine's +debugstr):"
