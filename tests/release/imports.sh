@@ -47,6 +47,7 @@ advapi32.dll RegQueryInfoKeyA
 advapi32.dll RegQueryValueExA
 advapi32.dll RegSetValueExA
 kernel32.dll CloseHandle
+kernel32.dll CompareFileTime
 kernel32.dll ContinueDebugEvent
 kernel32.dll CreateDirectoryA
 kernel32.dll CreateEventA
@@ -59,6 +60,7 @@ kernel32.dll DeleteCriticalSection
 kernel32.dll DeleteFileA
 kernel32.dll EnterCriticalSection
 kernel32.dll FormatMessageA
+kernel32.dll FileTimeToLocalFileTime
 kernel32.dll FileTimeToSystemTime
 kernel32.dll FreeLibrary
 kernel32.dll GetCommandLineA
@@ -106,6 +108,7 @@ kernel32.dll SetConsoleCtrlHandler
 kernel32.dll SetEvent
 kernel32.dll SetFilePointer
 kernel32.dll SetSystemPowerState    NT family from 2000
+kernel32.dll SetThreadExecutionState    98 and ME, and the NT family from 2000 (a recording holds the machine awake)
 kernel32.dll SetThreadPriority
 kernel32.dll SetUnhandledExceptionFilter
 kernel32.dll Sleep
@@ -118,6 +121,7 @@ kernel32.dll UnmapViewOfFile
 kernel32.dll VirtualProtect
 kernel32.dll VirtualQuery
 kernel32.dll WaitForDebugEvent
+kernel32.dll WaitForMultipleObjects
 kernel32.dll WaitForSingleObject
 kernel32.dll WideCharToMultiByte
 kernel32.dll WriteFile
