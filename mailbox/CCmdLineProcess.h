@@ -141,6 +141,9 @@ protected:
     // A drain cut short by a stop, or one that left a job it could not mark,
     // does not end so: the stop's hand-over or the next drain takes the rest.
     virtual void OnDrainEnd();
+    // Posts a job the application was never given back into the mailbox,
+    // for the device's next reader; the start job's copy is dropped.
+    void PutBack(const CString& strCmdLine);
 
 private:
     // The device filter without its messages; bParsed tells whether the
@@ -152,7 +155,6 @@ private:
     void HandOverAtStop();
     void EndAndMark();
     void Keep(const CString& strCmdLine);
-    void PutBack(const CString& strCmdLine);
     int WaitForWorker(DWORD dwStart, DWORD dwTimeout);
     void NoteUnmarked(LPCSTR pszSlot, const CString& strCmdLine);
     void CloseRegistry();

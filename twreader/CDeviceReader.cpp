@@ -1,6 +1,7 @@
 // CDeviceReader.cpp - the mailbox reader of a device served through the DLL.
 #include "twreader/CDeviceReader.h"
 
+#include "cmdline/ParseCmdLine.h"
 #include "log/Log.h"
 #include "twreader/CJobRecord.h"
 
@@ -16,14 +17,26 @@ CDeviceReader::~CDeviceReader()
 void CDeviceReader::OnCommand(CCmdLineParams* pParams)
 {
     LogTagged("CCmdLineProcess::CheckRegistryComanndos() Send a new Event to MainFrame");
-    if (m_pfnCallback == NULL)
+    if (IsQueued())
     {
         // Out of memory, the job goes back where the next reader finds it.
-        if (!m_queue.Add(*pParams))
-            CJobQueue::PutBack(*pParams, m_strRegistryKey);
+        CString strJob;
+        if (!m_queue.Add(*pParams) && BuildRegistryCmdLine(pParams, strJob))
+            PutBack(strJob);
         return;
     }
     TWJOB job;
     CJobRecord::Show(*pParams, job);
     m_pfnCallback(&job, m_pvContext);
+}
+
+void CDeviceReader::PutBackQueued()
+{
+    while (CJobRecord* pRecord = m_queue.Take())
+    {
+        CString strJob;
+        if (BuildRegistryCmdLine(&pRecord->m_params, strJob))
+            PutBack(strJob);
+        delete pRecord;
+    }
 }

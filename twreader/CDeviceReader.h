@@ -14,7 +14,13 @@ public:
     CDeviceReader(TWJOBCALLBACK pfnCallback, void* pvContext);
     virtual ~CDeviceReader();
 
-    CJobQueue m_queue;      // the jobs, when there is no callback
+    // Without a callback, the jobs wait in m_queue.
+    BOOL IsQueued() const { return m_pfnCallback == NULL; }
+    // Once the reader has ended: the jobs the application did not take go
+    // back into the mailbox.
+    void PutBackQueued();
+
+    CJobQueue m_queue;
 
 protected:
     virtual void OnCommand(CCmdLineParams* pParams);

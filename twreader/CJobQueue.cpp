@@ -1,10 +1,6 @@
 // CJobQueue.cpp - the jobs of a device served without a callback.
 #include "twreader/CJobQueue.h"
 
-#include "cmdline/ParseCmdLine.h"
-#include "log/Log.h"
-#include "mailbox/CMailboxWriter.h"
-
 #include <new>
 
 CJobQueue::CJobQueue()
@@ -70,22 +66,4 @@ CJobRecord* CJobQueue::Take()
         m_pLast = NULL;
     pRecord->m_pNext = NULL;
     return pRecord;
-}
-
-void CJobQueue::PutBack(LPCSTR pszKey)
-{
-    while (CJobRecord* pRecord = Take())
-    {
-        PutBack(pRecord->m_params, pszKey);
-        delete pRecord;
-    }
-}
-
-void CJobQueue::PutBack(CCmdLineParams& params, LPCSTR pszKey)
-{
-    CString strJob;
-    CMailboxWriter writer;
-    if (!BuildRegistryCmdLine(&params, strJob) || !writer.Post(pszKey, strJob))
-        LogTagged("twreader: a queued job could not be put back, it is lost: %s",
-                  static_cast<LPCSTR>(params.Describe()));
 }

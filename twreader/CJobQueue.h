@@ -3,8 +3,7 @@
 //
 // Holds: CJobQueue. The reader adds each job on its thread and tells the
 // application through an event and a window message; the application takes
-// them in order. Whatever is left when the device stops goes back into the
-// mailbox, for the device's next reader.
+// them in order; what is left when the device stops, its reader puts back.
 #ifndef TWREADER_CJOBQUEUE_H
 #define TWREADER_CJOBQUEUE_H
 
@@ -23,10 +22,6 @@ public:
     BOOL Add(const CCmdLineParams& params);
     // The oldest job, the caller's from now on; NULL when none waits.
     CJobRecord* Take();
-    // Posts every job left back into the mailbox under pszKey.
-    void PutBack(LPCSTR pszKey);
-    // Posts one job back into the mailbox under pszKey.
-    static void PutBack(CCmdLineParams& params, LPCSTR pszKey);
 
 private:
     void PostToWindow();

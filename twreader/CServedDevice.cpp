@@ -13,8 +13,7 @@ const DWORD RELEASE_WAIT = 1000;
 }
 
 CServedDevice::CServedDevice(int nDeviceType, int nDeviceIndex, TWJOBCALLBACK pfnCallback, void* pvContext)
-    : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex), m_pNext(NULL), m_bStopping(FALSE),
-      m_bQueued(pfnCallback == NULL), m_reader(pfnCallback, pvContext)
+    : m_nDeviceType(nDeviceType), m_nDeviceIndex(nDeviceIndex), m_pNext(NULL), m_reader(pfnCallback, pvContext)
 {
 }
 
@@ -52,13 +51,12 @@ TWRESULT CServedDevice::Serve(const CStartJob& startJob)
 
 TWRESULT CServedDevice::Stop()
 {
-    m_bStopping = m_reader.StopReader(READER_STOP_TIMEOUT) == CCmdLineProcess::stopWorkerHeld
-                  || !m_starter.Release(RELEASE_WAIT);
-    if (m_bStopping)
+    if (m_reader.StopReader(READER_STOP_TIMEOUT) == CCmdLineProcess::stopWorkerHeld
+        || !m_starter.Release(RELEASE_WAIT))
         return TW_E_STOPPENDING;
     // The reader has ended: the jobs the application did not take are the
     // next reader's.
-    m_reader.m_queue.PutBack(MailboxLayout::KEY);
+    m_reader.PutBackQueued();
     return TW_OK;
 }
 
@@ -79,5 +77,5 @@ CJobRecord* CServedDevice::TakeJob()
 
 BOOL CServedDevice::IsQueued() const
 {
-    return m_bQueued;
+    return m_reader.IsQueued();
 }

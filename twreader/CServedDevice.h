@@ -33,10 +33,8 @@ public:
     int m_nDeviceType;
     int m_nDeviceIndex;
     CServedDevice* m_pNext;     // the DLL's list of served devices
-    BOOL m_bStopping;           // a stop returned TW_E_STOPPENDING
 
 private:
-    BOOL m_bQueued;
     // Declared in this order: the reader goes first, its starter after it.
     CDeviceClaim m_claim;
     CHeartbeat m_heartbeat;

@@ -77,12 +77,20 @@ void CTickwardTasks::Forget(const CString& strName)
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, LIST_KEY, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
         return;
     ::RegDeleteValueA(hKey, strName);
-    DWORD dwValues = 0;
-    const BOOL bEmpty = ::RegQueryInfoKeyA(hKey, NULL, NULL, NULL, NULL, NULL, NULL, &dwValues, NULL, NULL, NULL,
-                                           NULL) == ERROR_SUCCESS && dwValues == 0;
     ::RegCloseKey(hKey);
-    if (bEmpty)
-        ::RegDeleteKeyA(HKEY_CURRENT_USER, LIST_KEY);
+    RemoveKeyIfEmpty(LIST_KEY);
+}
+
+void CTickwardTasks::RemoveKeyIfEmpty(LPCSTR pszKey)
+{
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, pszKey, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return;
+    DWORD dwKeys = 1, dwValues = 1;
+    ::RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &dwKeys, NULL, NULL, &dwValues, NULL, NULL, NULL, NULL);
+    ::RegCloseKey(hKey);
+    if (dwKeys == 0 && dwValues == 0)
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, pszKey);
 }
 
 BOOL CTickwardTasks::Connect()

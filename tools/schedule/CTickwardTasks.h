@@ -22,6 +22,8 @@ public:
 
     static BOOL Remember(const CString& strName);
     static void Forget(const CString& strName);
+    // A key of Tickward's under HKEY_CURRENT_USER goes once it holds nothing.
+    static void RemoveKeyIfEmpty(LPCSTR pszKey);
 
     // Connects to the Task Scheduler; FALSE when it cannot be reached.
     BOOL Connect();

@@ -219,19 +219,6 @@ int Remove(const char* p)
     return nResult;
 }
 
-// Tickward's key goes when nothing of an operator's is left in it.
-void RemoveKeyIfEmpty(const char* pszKey)
-{
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, pszKey, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
-        return;
-    DWORD dwKeys = 1, dwValues = 1;
-    RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &dwKeys, NULL, NULL, &dwValues, NULL, NULL, NULL, NULL);
-    RegCloseKey(hKey);
-    if (dwKeys == 0 && dwValues == 0)
-        RegDeleteKeyA(HKEY_CURRENT_USER, pszKey);
-}
-
 // What an uninstall removes for this user.
 int Cleanup(const char* p)
 {
@@ -249,7 +236,8 @@ int Cleanup(const char* p)
     bDone = (CStartRecord::ForgetAll() || Refuse("could not be removed", "the start records")) && bDone;
     if (bJournal)
         bDone = (CRunJournal::Remove() || Refuse("could not be removed", "the run journal")) && bDone;
-    RemoveKeyIfEmpty("SOFTWARE\\Tickward");
+    // Tickward's key goes when nothing of an operator's is left in it.
+    CTickwardTasks::RemoveKeyIfEmpty("SOFTWARE\\Tickward");
     printf("twsched: cleanup: %s\n", bDone ? "done" : "FAILED");
     return bDone ? exitOk : exitSchtasksFailed;
 }
