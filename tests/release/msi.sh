@@ -41,14 +41,19 @@ dir="$local/Programs/Tickward"
 windir=$(wine winepath -w "$dir")
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 msi() { "$WINELOADER" msiexec "$@" /qn >/dev/null 2>&1; }
-# The installed-programs list: the version of each Tickward entry.
+# The installed-programs list: the version of each Tickward entry, in the
+# registry's 32-bit view and in its 64-bit one, whichever msiexec wrote it.
 listed() {
-    for key in $(wine reg query "$uninstall_key" | grep '{'); do
-        wine reg query "$key" /v DisplayName | grep -q 'REG_SZ *Tickward$' &&
-            wine reg query "$key" /v DisplayVersion | sed -n 's/.*REG_SZ *//p'
+    for view in 32 64; do
+        for key in $(wine reg query "$uninstall_key" /reg:$view | grep '{'); do
+            wine reg query "$key" /v DisplayName /reg:$view | grep -q 'REG_SZ *Tickward$' &&
+                wine reg query "$key" /v DisplayVersion /reg:$view | sed -n 's/.*REG_SZ *//p'
+        done
     done
 }
-task_store=$("$WINELOADER" winepath -u 'C:\windows\system32\tasks' 2>/dev/null)
+# Wine's Task Scheduler writes to the prefix's own system32, which a 32-bit
+# program of a 64-bit prefix sees as syswow64: the folder, not its name.
+task_store=$WINEPREFIX/drive_c/windows/system32/tasks
 starting='HKCU\SOFTWARE\Tickward\Starting'
 has_key() { "$WINELOADER" reg query "$1" >/dev/null 2>&1; }
 # Waits up to 30 s for a text in a file.
