@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 600
 
 help:
 	@echo "make demo       set up what is missing, build, and deliver the built-in example job twice"
-	@echo "make test       set up, build both architectures, run every test but the soak's, fuzz 30 s"
+	@echo "make test       set up, build, run every test but the soak's on each tree Wine runs, fuzz 30 s"
 	@echo "make build      build both architectures (build/i686, build/x86_64)"
 	@echo "make dist       the release archives and SHA256SUMS under dist/"
 	@echo "make fuzz       fuzz the timer command parser for FUZZ_SECONDS (default $(FUZZ_SECONDS) s)"

@@ -224,6 +224,24 @@ void SetPowerWaitLimit(const char* pszLimit)
     RegCloseKey(hKey);
 }
 
+// The example receiver at strExe with a job for device 1.7, once it has
+// declared that job's recording (of ten minutes); NULL if it has not within 10 s.
+HANDLE StartRecordingReceiver(const std::string& strExe, const CLocalAppData& appData)
+{
+    DeleteMailbox();
+    const std::string strLog = appData.TickwardFolder() + "\\receiver-1-7.log";
+    DeleteFileA(strLog.c_str());
+    HANDLE hReceiver = StartProcess(Quoted(strExe) + " --record 600000 --pause 100 " +
+                                    MailboxJob("010107", "C:\\Rec\\film.ts"));
+    if (hReceiver != NULL && !WaitUntil([&] { return CountOf(ReadFileText(strLog), "receiver: recording") > 0; }, 10000, 10))
+    {
+        TerminateProcess(hReceiver, 1);
+        CloseHandle(hReceiver);
+        return NULL;
+    }
+    return hReceiver;
+}
+
 // A standby waits for the recordings declared, here or by the example
 // receiver in a process of its own, until they end or their process dies,
 // within PowerWaitLimit; past it, no request and exit 3.
@@ -255,12 +273,8 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
         ASSERT_TRUE(c.nDeclarer != here || recording.Begin(1, 7, "C:\\Rec\\film.ts"));
         if (c.nDeclarer == receiver)
         {
-            DeleteMailbox();
-            const std::string strLog = appData.TickwardFolder() + "\\receiver-1-7.log";
-            DeleteFileA(strLog.c_str());
-            hReceiver = StartProcess(Quoted(BinPath("receiver.exe")) + " --record 600000 --pause 100 " +
-                                     MailboxJob("010107", "C:\\Rec\\film.ts"));
-            ASSERT_TRUE(WaitUntil([&] { return CountOf(ReadFileText(strLog), "receiver: recording") > 0; }, 10000, 10));
+            hReceiver = StartRecordingReceiver(BinPath("receiver.exe"), appData);
+            ASSERT_TRUE(hReceiver != NULL);
         }
         std::thread ender([&] {
             Sleep(500);
@@ -285,6 +299,38 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
             CloseHandle(hReceiver);
     }
     SetPowerWaitLimit(NULL);
+    DeleteMailbox();
+}
+
+// The other architecture's example receiver (TICKWARD_OTHER_RECEIVER, set by
+// otherarch.sh) declares a recording: a standby of this one waits for it, and
+// reads its device, reason and process, as the table has one layout for both.
+TEST_F(DispatchTest, RecordingOfTheOtherArchitectureHoldsAStandby)
+{
+    const char* pszReceiver = getenv("TICKWARD_OTHER_RECEIVER");
+    ASSERT_TRUE(pszReceiver != NULL) << "run by otherarch.sh, which names the other architecture's receiver";
+    CLocalAppData appData(BinPath("journal recordings"));
+    SetPowerWaitLimit(NULL);
+    HANDLE hReceiver = StartRecordingReceiver(pszReceiver, appData);
+    ASSERT_TRUE(hReceiver != NULL) << pszReceiver;
+    std::thread ender([&] {
+        Sleep(500);
+        TerminateProcess(hReceiver, 1);
+    });
+    const size_t nJournalBefore = ReadFileText(appData.JournalPath()).size();
+    std::string strTail("-E;2");
+    m_app.m_lpCmdLine = &strTail[0];
+    m_app.InitInstance();
+    const int nExitCode = m_app.ExitInstance();
+    ender.join();
+    const std::string strJournal = ReadFileText(appData.JournalPath()).substr(nJournalBefore);
+    EXPECT_EQ(0, nExitCode);
+    EXPECT_EQ(1, std::count(g_calls.begin(), g_calls.end(), "SetSystemPowerState suspend=1 force=0"));
+    EXPECT_NE(std::string::npos, strJournal.find("waits for recording on device 1.7 (C:\\Rec\\film.ts, process " +
+                                                 std::to_string(GetProcessId(hReceiver)) + ")"))
+        << strJournal;
+    EXPECT_NE(std::string::npos, strJournal.find("recordings ended after 0 s, standby requested | exit 0")) << strJournal;
+    CloseHandle(hReceiver);
     DeleteMailbox();
 }
 
