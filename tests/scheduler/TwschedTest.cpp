@@ -253,8 +253,12 @@ TEST(Twsched, CreatesAndRemovesATaskThroughSchtasks)
     EXPECT_EQ(VARIANT_TRUE, GetWakeToRun(pTask));
     pTask->Release();
 
-    EXPECT_EQ(1u, RunTwsched("add " + strName + " 2099-12-24 20:16 " + Quoted(BinPath("tickward.exe")) + " -E;2"))
-        << "schtasks refuses a second task of the same name";
+    std::string strOutput;
+    EXPECT_EQ(1u, RunForOutput(Quoted(BinPath("twsched.exe")) + " add " + strName + " 2099-12-24 20:16 " +
+                               Quoted(BinPath("tickward.exe")) + " -E;2", strOutput))
+        << "a second task of the same name";
+    EXPECT_EQ("twsched: a task named \"Tickward test\\twsched record\" exists already: remove it first "
+              "(twsched remove) or choose another name\r\n", strOutput);
 
     EXPECT_EQ(0u, RunTwsched("remove " + strName));
     pTask = FindTask(service.m_pService);

@@ -127,9 +127,9 @@ BOOL CTickwardTasks::RemoveAll()
     return bAllGone;
 }
 
-BOOL CTickwardTasks::Remove(const CString& strName)
+// The folder of the named task while it holds that task, else NULL.
+ITaskFolder* CTickwardTasks::FolderHolding(const CString& strName, CString& strFolder, CString& strLeaf)
 {
-    CString strFolder, strLeaf;
     SplitName(strName, strFolder, strLeaf);
     CBstr bstrFolder(strFolder), bstrLeaf(strLeaf);
     ITaskFolder* pFolder = NULL;
@@ -137,6 +137,26 @@ BOOL CTickwardTasks::Remove(const CString& strName)
     const BOOL bThere = m_pService != NULL && SUCCEEDED(m_pService->GetFolder(bstrFolder.m_bstr, &pFolder))
                         && SUCCEEDED(pFolder->GetTask(bstrLeaf.m_bstr, &pTask));
     Release(pTask);
+    if (!bThere)
+        Release(pFolder);
+    return pFolder;
+}
+
+BOOL CTickwardTasks::Exists(const CString& strName)
+{
+    CString strFolder, strLeaf;
+    ITaskFolder* pFolder = FolderHolding(strName, strFolder, strLeaf);
+    const BOOL bThere = pFolder != NULL;
+    Release(pFolder);
+    return bThere;
+}
+
+BOOL CTickwardTasks::Remove(const CString& strName)
+{
+    CString strFolder, strLeaf;
+    ITaskFolder* pFolder = FolderHolding(strName, strFolder, strLeaf);
+    CBstr bstrLeaf(strLeaf);
+    const BOOL bThere = pFolder != NULL;
     const BOOL bGone = !bThere || SUCCEEDED(pFolder->DeleteTask(bstrLeaf.m_bstr, 0));
     Release(pFolder);
     printf("twsched: remove \"%s\": %s\n", static_cast<LPCSTR>(strName),

@@ -27,11 +27,14 @@ public:
 
     // Connects to the Task Scheduler; FALSE when it cannot be reached.
     BOOL Connect();
+    // TRUE when a task of that name (folder included) is registered.
+    BOOL Exists(const CString& strName);
     // Removes every listed task (one removed by hand already is only taken
     // off the list), printing each. FALSE when one could not be removed.
     BOOL RemoveAll();
 
 private:
+    ITaskFolder* FolderHolding(const CString& strName, CString& strFolder, CString& strLeaf);
     // Removes one task; TRUE when it is gone.
     BOOL Remove(const CString& strName);
     void RemoveFolderIfEmpty(const CString& strFolder);

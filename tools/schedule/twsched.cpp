@@ -5,7 +5,7 @@
 //   twsched add <task name> <when> <tickward path> <tickward command line...>
 //   twsched remove <task name>
 //   twsched write <xml file> <when> <tickward path> <tickward command line...>
-//   twsched cleanup [--journal]
+//   twsched cleanup [--journal] [--quiet]
 //
 // <when> is <YYYY-MM-DD> <HH:MM> (once), daily <HH:MM>, or weekly <days>
 // <HH:MM> with days such as Mon,Thu; a recurring task starts at the next
@@ -20,10 +20,12 @@
 // take apart. "write" only writes the task definition (to look at it or to
 // import it by hand). "cleanup" removes what Tickward made for this user,
 // as an uninstall does: every task twsched has created (it keeps their
-// names) and the start records; with --journal the run journal too.
+// names) and the start records; with --journal the run journal too; with
+// --quiet it prints nothing (an uninstall's silent run).
 //
-// Exit code: 0 done; 1 schtasks reported a failure (its code is printed),
-// or cleanup could not remove something; 2 wrong arguments; 3 the
+// Exit code: 0 done; 1 schtasks reported a failure (its code is printed), a
+// task of that name exists already, or cleanup could not remove something;
+// 2 wrong arguments or a job refused (the reason is printed); 3 the
 // definition file could not be written or schtasks (or the Task
 // Scheduler) could not be reached.
 #include "app/CStartRecord.h"
@@ -49,13 +51,13 @@ const char USAGE[] =
     "usage: twsched add <task name> <when> <tickward path> <tickward command line...>\n"
     "       twsched remove <task name>\n"
     "       twsched write <xml file> <when> <tickward path> <tickward command line...>\n"
-    "       twsched cleanup [--journal]\n"
+    "       twsched cleanup [--journal] [--quiet]\n"
     "  <when>: <YYYY-MM-DD> <HH:MM> | daily <HH:MM> | weekly <Mon,Tue,...,Sun> <HH:MM>\n"
     "Creates (add) or removes a Task Scheduler task that runs Tickward with the given\n"
     "command line once, every day or every week, or only writes its definition (write).\n"
     "cleanup removes every task twsched created and the start records (and the journal).\n"
-    "Exit code: 0 done; 1 schtasks failed or not all removed; 2 wrong arguments;\n"
-    "3 no file, no schtasks or no Task Scheduler.\n"
+    "Exit code: 0 done; 1 schtasks failed, the name exists or not all removed;\n"
+    "2 wrong arguments or a job refused; 3 no file, no schtasks or no Task Scheduler.\n"
     "Example: twsched add Standby 2026-12-24 23:30 \"C:\\Program Files\\Tickward\\tickward.exe\" -E;2\n";
 
 int Usage()
@@ -178,6 +180,14 @@ int Add(const char* p)
         Refuse("there is no such program", task.m_strProgram);
         return exitUsage;
     }
+    // schtasks would only say that it failed.
+    CTickwardTasks tasks;
+    if (tasks.Connect() && tasks.Exists(strName))
+    {
+        fprintf(stderr, "twsched: a task named \"%s\" exists already: remove it first (twsched remove) or choose another name\n",
+                static_cast<LPCSTR>(strName));
+        return exitSchtasksFailed;
+    }
 
     char szFolder[MAX_PATH];
     char szFile[MAX_PATH];
@@ -222,10 +232,21 @@ int Remove(const char* p)
 // What an uninstall removes for this user.
 int Cleanup(const char* p)
 {
-    CString strOption;
-    const BOOL bJournal = NextWord(p, strOption);
-    if ((bJournal && strOption != "--journal") || *p != '\0')
-        return Usage();
+    BOOL bJournal = FALSE, bQuiet = FALSE;
+    for (CString strOption; NextWord(p, strOption);)
+    {
+        if (strOption == "--journal")
+            bJournal = TRUE;
+        else if (strOption == "--quiet")
+            bQuiet = TRUE;
+        else
+            return Usage();
+    }
+    if (bQuiet)
+    {
+        freopen("NUL", "w", stdout);
+        freopen("NUL", "w", stderr);
+    }
     CTickwardTasks tasks;
     if (!tasks.Connect())
     {
