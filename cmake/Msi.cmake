@@ -7,10 +7,11 @@
 # Per user: the files go to %LOCALAPPDATA%\Programs\Tickward, no
 # administrator rights needed (the mailbox, the start records and the
 # journal are per user too). One UpgradeCode for every version and both
-# architectures: installing a package replaces the one installed (the old
-# one is removed first), and the same version again repairs it. An
-# uninstall runs "twsched cleanup" first: the tasks twsched created and the
-# start records go, the journal too with REMOVEJOURNAL=1.
+# architectures: installing a newer package replaces the one installed (the
+# old one is removed first), and the same version again repairs it; the
+# other architecture's is refused while one is installed. An uninstall runs
+# "twsched cleanup" first: the tasks twsched created and the start records
+# go (not with KEEPTASKS=1), the journal too with REMOVEJOURNAL=1.
 #
 # The same tree gives the same bytes: every code is derived from the
 # version, the architecture and the files' contents, the files' times and
@@ -51,8 +52,12 @@ endfunction()
 
 if(ARCH STREQUAL x64)
     set(win64 yes)
+    set(bits 64-bit)
+    set(other_bits 32-bit)
 else()
     set(win64 no)
+    set(bits 32-bit)
+    set(other_bits 64-bit)
 endif()
 code(product_code "product ${VERSION} ${ARCH}")
 
@@ -111,6 +116,9 @@ function(write_folder folder indent)
     string(APPEND text "${indent}  <Component Id=\"C${id}\" Guid=\"${guid}\" Win64=\"${win64}\">\n")
     xml_escape(key_name "${folder}")
     string(APPEND text "${indent}    <RegistryValue Root=\"HKCU\" Key=\"Software\\Tickward\\Installed\" Name=\"${key_name}\" Type=\"integer\" Value=\"1\" KeyPath=\"yes\"/>\n")
+    if(folder STREQUAL ".")
+        string(APPEND text "${indent}    <RegistryValue Root=\"HKCU\" Key=\"Software\\Tickward\\Installed\" Name=\"Architecture\" Type=\"string\" Value=\"${ARCH}\"/>\n")
+    endif()
     string(APPEND text "${indent}    <RemoveFolder Id=\"R${id}\" On=\"uninstall\"/>\n")
     foreach(file ${files})
         parent_of(file_folder "${file}")

@@ -70,8 +70,7 @@ const char USAGE[] =
     "after each job (10000 ms); --log: the job log (Tickward\\receiver-<type>-<index>.log\n"
     "in the local application data folder); --record: after each job, a recording of\n"
     "that many ms is declared, which a power command of Tickward waits for. Exit code:\n"
-    "0 once stopped, 1 when it cannot\n"
-    "serve, 2 when another process serves the device.\n"
+    "0 once stopped, 1 when it cannot serve, 2 when another process serves the device.\n"
     "Example: receiver --type 1 --index 2\n";
 
 const int NOT_GIVEN = -1;

@@ -64,6 +64,7 @@ int main()
         return 0;
     if (*pszTail == '\0')
     {
+        fputs("dbgrun: no program given\n", stderr);
         fputs(USAGE, stderr);
         return OWN_FAILURE;
     }

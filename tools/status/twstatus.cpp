@@ -19,7 +19,8 @@ namespace
 const char USAGE[] =
     "usage: twstatus\n"
     "Shows in one look which receiving applications are alive (by their heartbeat),\n"
-    "what waits in the mailbox, and what Tickward's last 20 runs did. It only reads.\n"
+    "which recordings they declared, what waits in the mailbox, and what Tickward's\n"
+    "last 20 runs did. It only reads.\n"
     "Exit code: 0 all shown; 1 a part could not be read (the reason is on standard\n"
     "error); 2 wrong arguments.\n"
     "Example: twstatus > state.txt\n";
