@@ -163,6 +163,7 @@ msvcrt.dll fopen
 msvcrt.dll fprintf
 msvcrt.dll fputc
 msvcrt.dll fputs
+msvcrt.dll freopen
 msvcrt.dll free
 msvcrt.dll fwrite
 msvcrt.dll localeconv
