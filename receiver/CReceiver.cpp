@@ -86,7 +86,6 @@ int CReceiver::Run(LPCSTR pszJob)
         Print(strServed);
         return exitServed;
     }
-    m_evStop.ResetEvent();
     if (!m_heartbeat.Start(HeartbeatTable::GetCategory(m_nDeviceType), m_nDeviceIndex))
     {
         Print("receiver: cannot open the heartbeat table");
@@ -103,7 +102,11 @@ int CReceiver::Run(LPCSTR pszJob)
         m_heartbeat.Stop();
         return exitFailed;
     }
+    // Any stop since this receiver made its event counts, one asked during
+    // the start too. It is taken here, so that the next receiver, which may
+    // open this event while this process ends, does not see it.
     m_evStop.Lock(INFINITE);
+    m_evStop.ResetEvent();
     StopReader();   // ends the heartbeat and gives the claim up too
     Print("receiver: stopped");
     return exitStopped;

@@ -230,6 +230,24 @@ TEST_F(ReceiverTest, StopDuringTheFirstDrainDropsTheStartJobsCopy)
     EXPECT_EQ(0u, ReadRawSlots().size());
 }
 
+// A stop asked while the receiver starts ends it; the stop is taken, so the
+// next receiver serves, though it opens the same event (the test holds it).
+TEST_F(ReceiverTest, StopAskedDuringTheStartEndsItAndIsTaken)
+{
+    HANDLE hStop = CreateEventA(NULL, TRUE, TRUE, ReceiverStop::GetEventName(1, 2));
+    ASSERT_TRUE(hStop != NULL);
+    HANDLE hFirst = StartProcess(Quoted(m_strApp) + " --type 1 --index 2 --log " + Quoted(m_strLog));
+    ASSERT_TRUE(hFirst != NULL);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hFirst, 20000)) << "the stop was lost";
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(hStop, 0)) << "the stop was left for the next receiver";
+    HANDLE hNext = StartServing();
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(hNext, 0)) << "the next receiver ended";
+    EXPECT_TRUE(StopReceiver());
+    CloseHandle(hNext);
+    CloseHandle(hFirst);
+    CloseHandle(hStop);
+}
+
 // One device, one serving process: a second receiver of the device is
 // refused and leaves the first serving.
 TEST_F(ReceiverTest, SecondReceiverOfADeviceIsRefused)
