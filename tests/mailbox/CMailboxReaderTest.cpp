@@ -6,6 +6,7 @@
 #include "mailbox/CRegistry.h"
 
 #include "cmdline/CCmdLineParams.h"
+#include "cmdline/ParseCmdLine.h"
 #include "tests/support/CSavedRegistryKey.h"
 #include "tests/support/MailboxSupport.h"
 #include "tests/support/TestSupport.h"
@@ -688,22 +689,26 @@ void HoldUntilReleased(CCmdLineParams* /*pParams*/)
 
 // A callback that does not return holds the worker past the stop's bound:
 // the worker is not terminated, the jobs it was not given go back into the
-// mailbox for the next reader, and once its callback returns it ends
-// without another.
+// mailbox for the next reader, but for the copy of the job the application
+// was started with, and once its callback returns it ends without another.
 TEST_F(MailboxReaderTest, StopPastItsBoundPutsTheJobsNotGivenBackAndKillsNothing)
 {
     WriteSlot(1, Job(1));
     WriteSlot(2, Job(2));
     WriteSlot(3, Job(3));
+    WriteSlot(4, Job(4));
     g_pfnInCallback = HoldUntilReleased;
     ResetEvent(g_hReleaseCallback);
     CWorkerStarter starter;
     CTestReader reader;
+    CCmdLineParams startJob;
+    ASSERT_TRUE(ParseCmdLine(Job(4).c_str(), &startJob, FALSE, FALSE));
+    reader.m_startJob.Remember(startJob);
     ASSERT_TRUE(starter.Start(&reader, reader.m_pRegistryChangeEvent));
     ASSERT_TRUE(WaitUntil([] { return !Journal().empty(); }, END_WAIT, 5));
 
     EXPECT_EQ(CCmdLineProcess::stopWorkerHeld, reader.StopReader(500));
-    EXPECT_EQ("1=xxx 2=xxx 3=xxx 4=" + Job(2) + " 5=" + Job(3), Mailbox());
+    EXPECT_EQ("1=xxx 2=xxx 3=xxx 4=xxx 5=" + Job(2) + " 6=" + Job(3), Mailbox());
     SetEvent(g_hReleaseCallback);
     EXPECT_EQ(CCmdLineProcess::stopEnded, reader.StopReader(END_WAIT));
     EXPECT_EQ(0u, ExitCodeAfterEnd(starter.m_pThread->m_hThread));
@@ -711,7 +716,7 @@ TEST_F(MailboxReaderTest, StopPastItsBoundPutsTheJobsNotGivenBackAndKillsNothing
     EXPECT_EQ("callback D=1 File=C:\\rec1.ts", journal.front());
     EXPECT_EQ(1, std::count_if(journal.begin(), journal.end(),
                                [](const std::string& strEntry) { return strEntry.find("callback") == 0; }));
-    EXPECT_EQ("4=" + Job(2) + " 5=" + Job(3), Mailbox());
+    EXPECT_EQ("5=" + Job(2) + " 6=" + Job(3), Mailbox());
 }
 
 TEST_F(MailboxReaderTest, HundredRoundsDoNotAccumulateKeyHandles)

@@ -252,14 +252,17 @@ TEST(TwReader, QueuedDeviceKeepsJobsUntilTakenAndItsStopPutsTheRestBack)
     EXPECT_STREQ("C:\\Rec\\taken.ts", job.pszFile);
     EXPECT_EQ(TW_OK, TwReleaseJob(&job));
     EXPECT_EQ(TW_E_NOJOB, TwGetJob(hDevice, &job));
-    // Posted in the reader's pause after the first: the stop marks it, the
-    // reader queues it, and it goes back.
+    // Posted in the reader's pause after the first: the stop marks them, the
+    // reader queues both, and both go back.
     WriteSlot(2, MailboxJob("010109", "C:\\Rec\\left.ts"));
+    WriteSlot(3, MailboxJob("010109", "C:\\Rec\\left too.ts"));
     EXPECT_EQ(TW_OK, TwStopDevice(hDevice));
     const std::map<int, std::string> slots = ReadAllSlots();
-    ASSERT_EQ(1u, slots.size());
+    ASSERT_EQ(2u, slots.size());
     EXPECT_NE(std::string::npos, slots.begin()->second.find("File: \"C:\\Rec\\left.ts\""))
         << slots.begin()->second;
+    EXPECT_NE(std::string::npos, slots.rbegin()->second.find("File: \"C:\\Rec\\left too.ts\""))
+        << slots.rbegin()->second;
     DestroyWindow(hWnd);
     CloseHandle(hReady);
     DeleteMailbox();
