@@ -2,7 +2,7 @@
 #include "app/CRecordingWait.h"
 
 #include "app/CRunRecord.h"
-#include "instance/CRecordingTable.h"
+#include "recording/CRecordingTable.h"
 
 namespace
 {

@@ -1,5 +1,5 @@
 // CRecordingWait.h - a power command's wait for the recordings that
-// receiving applications have declared (instance/RecordingTable.h).
+// receiving applications have declared (recording/RecordingTable.h).
 //
 // Holds: CRecordingWait. None declared: the command acts at once, as it
 // always did. Some: it waits, on the end of each (the table's change event)
@@ -15,7 +15,7 @@
 #include <windows.h>
 
 #include "afx/CString.h"
-#include "instance/RecordingTable.h"
+#include "recording/RecordingTable.h"
 
 class CRunRecord;
 

@@ -22,10 +22,10 @@
 #include <vector>
 
 #include "cmdline/ProductCode.h"
-#include "instance/CRecording.h"
 #include "instance/HeartbeatTable.h"
 #include "mailbox/MailboxLayout.h"
 #include "receiver/ReceiverStop.h"
+#include "recording/CRecording.h"
 #include "tests/support/TestSupport.h"
 
 namespace

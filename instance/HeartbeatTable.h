@@ -24,6 +24,10 @@ const DWORD SIZE = CATEGORY_COUNT * INDEX_COUNT * sizeof(DWORD);
 // Tickward's two readings lie this far apart: a counter must grow more often.
 const DWORD SAMPLE_PAUSE = 600;
 
+// One process serves a device: its claim is a named object of this name
+// followed by "<type>.<index>", which every serving side makes alike.
+const char CLAIM_PREFIX[] = "MUTEX_TickwardServing_";
+
 inline BOOL IsValidIndex(int nIndex)
 {
     return nIndex >= 0 && nIndex < INDEX_COUNT;

@@ -2,16 +2,16 @@
 #include "mailbox/CCmdLineProcess.h"
 
 #include "afx/AfxMessageBox.h"
-#include "log/Log.h"
 #include "cmdline/CCmdLineParams.h"
-#include "cmdline/ProductCode.h"
 #include "cmdline/ParseCmdLine.h"
+#include "cmdline/ProductCode.h"
+#include "instance/CDeviceClaim.h"
 #include "instance/CHeartbeat.h"
-#include "mailbox/CDeviceClaim.h"
+#include "log/Log.h"
 #include "mailbox/CMailboxWriter.h"
 #include "mailbox/CRegistry.h"
 #include "mailbox/MailboxLayout.h"
-#include "mailbox/WaitAnswering.h"
+#include "thread/WaitAnswering.h"
 
 PFN_REGISTRYCALLBACK g_RegistryCallback = NULL;
 

@@ -27,11 +27,11 @@
 #ifndef MAILBOX_CCMDLINEPROCESS_H
 #define MAILBOX_CCMDLINEPROCESS_H
 
-#include "afx/CString.h"
 #include "afx/afxmt.h"
+#include "afx/CString.h"
 #include "mailbox/CMarkedJobs.h"
 #include "mailbox/CStartJob.h"
-#include "mailbox/CWorkerThread.h"
+#include "thread/CWorkerThread.h"
 
 class CCmdLineParams;
 class CDeviceClaim;

@@ -3,9 +3,9 @@
 
 #include "cmdline/ParseCmdLine.h"
 #include "cmdline/ProductCode.h"
-#include "instance/CRecording.h"
 #include "instance/HeartbeatTable.h"
 #include "receiver/ReceiverStop.h"
+#include "recording/CRecording.h"
 
 #include <stdio.h>
 

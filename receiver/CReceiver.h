@@ -3,13 +3,13 @@
 #ifndef RECEIVER_CRECEIVER_H
 #define RECEIVER_CRECEIVER_H
 
-#include "afx/afxwin.h"
 #include "afx/afxmt.h"
+#include "afx/afxwin.h"
 #include "cmdline/CCmdLineParams.h"
-#include "mailbox/CDeviceClaim.h"
-#include "mailbox/CWorkerStarter.h"
+#include "instance/CDeviceClaim.h"
 #include "instance/CHeartbeat.h"
 #include "receiver/CJobReader.h"
+#include "thread/CWorkerStarter.h"
 
 class CReceiver
 {

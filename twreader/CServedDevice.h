@@ -4,10 +4,10 @@
 #ifndef TWREADER_CSERVEDDEVICE_H
 #define TWREADER_CSERVEDDEVICE_H
 
+#include "instance/CDeviceClaim.h"
 #include "instance/CHeartbeat.h"
-#include "mailbox/CDeviceClaim.h"
 #include "mailbox/CStartJob.h"
-#include "mailbox/CWorkerStarter.h"
+#include "thread/CWorkerStarter.h"
 #include "twreader/CDeviceReader.h"
 #include "twreader/twreader.h"
 

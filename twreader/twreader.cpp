@@ -2,13 +2,13 @@
 // this process serves, and the job it was started with.
 #include "twreader/twreader.h"
 
+#include "afx/afxmt.h"
 #include "afx/CString.h"
 #include "afx/CWinApp.h"
-#include "afx/afxmt.h"
 #include "cmdline/ParseCmdLine.h"
-#include "instance/CRecording.h"
 #include "instance/HeartbeatTable.h"
 #include "mailbox/CStartJob.h"
+#include "recording/CRecording.h"
 #include "twreader/CJobRecord.h"
 #include "twreader/CServedDevice.h"
 

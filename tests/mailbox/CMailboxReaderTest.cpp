@@ -2,8 +2,8 @@
 // notifications and a real worker thread. The mailbox key is saved before
 // each test and restored after it.
 #include "mailbox/CCmdLineProcess.h"
-#include "mailbox/CWorkerStarter.h"
 #include "mailbox/CRegistry.h"
+#include "thread/CWorkerStarter.h"
 
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ParseCmdLine.h"

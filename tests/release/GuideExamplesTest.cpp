@@ -3,7 +3,7 @@
 // the fenced block after a line "<!-- example: NAME -->"; a real run must
 // give its lines and headings, but for the values that differ from run to
 // run: times, process ids and paths.
-#include "instance/CRecording.h"
+#include "recording/CRecording.h"
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/CLocalAppData.h"
 #include "tests/support/CSavedRegistryKey.h"

@@ -1,6 +1,6 @@
 // StatusTest.cpp - twstatus shows the machine's state and changes nothing of
 // it: the real program against the real heartbeat table, mailbox and journal.
-#include "instance/CRecording.h"
+#include "recording/CRecording.h"
 #include "tests/support/CHeartbeatRun.h"
 #include "tests/support/CLocalAppData.h"
 #include "tests/support/MailboxSupport.h"

@@ -10,9 +10,9 @@
 #include "instance/CProcessIdentity.h"
 #include "instance/CSharedMemory.h"
 #include "instance/HeartbeatTable.h"
-#include "instance/RecordingTable.h"
 #include "journal/CRunJournal.h"
 #include "mailbox/MailboxLayout.h"
+#include "recording/RecordingTable.h"
 
 namespace
 {

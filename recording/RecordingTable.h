@@ -10,8 +10,8 @@
 // the block itself goes with the last process that has it open. The
 // layout has fixed-size fields only, the same for 32- and 64-bit programs.
 // Both sides include this header.
-#ifndef INSTANCE_RECORDINGTABLE_H
-#define INSTANCE_RECORDINGTABLE_H
+#ifndef RECORDING_RECORDINGTABLE_H
+#define RECORDING_RECORDINGTABLE_H
 
 #include <windows.h>
 
@@ -37,4 +37,4 @@ struct SEntry
 const DWORD SIZE = CAPACITY * sizeof(SEntry);
 }
 
-#endif // INSTANCE_RECORDINGTABLE_H
+#endif // RECORDING_RECORDINGTABLE_H

@@ -10,10 +10,10 @@
 // thread that lives through the recording. End (or the destruction, or the
 // end of the process) ends both. Several may overlap, on one device or on
 // several.
-#ifndef INSTANCE_CRECORDING_H
-#define INSTANCE_CRECORDING_H
+#ifndef RECORDING_CRECORDING_H
+#define RECORDING_CRECORDING_H
 
-#include "instance/CRecordingTable.h"
+#include "recording/CRecordingTable.h"
 
 class CRecording
 {
@@ -41,4 +41,4 @@ private:
     CRecording& operator=(const CRecording&);
 };
 
-#endif // INSTANCE_CRECORDING_H
+#endif // RECORDING_CRECORDING_H

@@ -1,5 +1,5 @@
 // CRecordingTable.cpp - the table of declared recordings.
-#include "instance/CRecordingTable.h"
+#include "recording/CRecordingTable.h"
 
 #include "instance/CProcessIdentity.h"
 

@@ -1,5 +1,5 @@
 // CRecording.cpp - one declared recording.
-#include "instance/CRecording.h"
+#include "recording/CRecording.h"
 
 namespace
 {

@@ -4,8 +4,8 @@
 // A thread that owns windows and waits for another thread must go on
 // answering SendMessage calls: the thread it waits for may be sending one
 // to it (a callback that updates a window), and both would wait for ever.
-#ifndef MAILBOX_WAITANSWERING_H
-#define MAILBOX_WAITANSWERING_H
+#ifndef THREAD_WAITANSWERING_H
+#define THREAD_WAITANSWERING_H
 
 #include <windows.h>
 
@@ -14,4 +14,4 @@
 // Posted messages stay queued.
 DWORD WaitAnswering(HANDLE hObject, DWORD dwTimeout);
 
-#endif // MAILBOX_WAITANSWERING_H
+#endif // THREAD_WAITANSWERING_H

@@ -1,5 +1,5 @@
 // CWorkerThread.cpp - base of objects whose main loop runs on a worker thread.
-#include "mailbox/CWorkerThread.h"
+#include "thread/CWorkerThread.h"
 
 #include "log/Log.h"
 

@@ -1,5 +1,5 @@
 // WaitAnswering.cpp - a wait that answers sent messages.
-#include "mailbox/WaitAnswering.h"
+#include "thread/WaitAnswering.h"
 
 namespace
 {

@@ -1,10 +1,10 @@
 // CRecordingTable.h - the table of declared recordings (RecordingTable.h),
 // as the declaring side and the waiting side use it.
-#ifndef INSTANCE_CRECORDINGTABLE_H
-#define INSTANCE_CRECORDINGTABLE_H
+#ifndef RECORDING_CRECORDINGTABLE_H
+#define RECORDING_CRECORDINGTABLE_H
 
 #include "instance/CSharedMemory.h"
-#include "instance/RecordingTable.h"
+#include "recording/RecordingTable.h"
 
 class CRecordingTable
 {
@@ -32,4 +32,4 @@ private:
     CRecordingTable& operator=(const CRecordingTable&);
 };
 
-#endif // INSTANCE_CRECORDINGTABLE_H
+#endif // RECORDING_CRECORDINGTABLE_H

@@ -12,8 +12,8 @@
 // When Run returns by itself, the worker is set idle again (state 0, no
 // thread); a worker being stopped keeps state 2 and its thread for Stop.
 // Run's result is the thread's exit code.
-#ifndef MAILBOX_CWORKERSTARTER_H
-#define MAILBOX_CWORKERSTARTER_H
+#ifndef THREAD_CWORKERSTARTER_H
+#define THREAD_CWORKERSTARTER_H
 
 #include "afx/afxmt.h"
 #include "afx/CWinThread.h"
@@ -48,4 +48,4 @@ private:
     CWorkerStarter& operator=(const CWorkerStarter&);
 };
 
-#endif // MAILBOX_CWORKERSTARTER_H
+#endif // THREAD_CWORKERSTARTER_H

@@ -9,8 +9,8 @@
 // claim of the device is refused, in this process or another of the
 // session. The claim is a named kernel object, so a process that dies gives
 // it up with its handles.
-#ifndef MAILBOX_CDEVICECLAIM_H
-#define MAILBOX_CDEVICECLAIM_H
+#ifndef INSTANCE_CDEVICECLAIM_H
+#define INSTANCE_CDEVICECLAIM_H
 
 #include <windows.h>
 
@@ -31,4 +31,4 @@ private:
     CDeviceClaim& operator=(const CDeviceClaim&);
 };
 
-#endif // MAILBOX_CDEVICECLAIM_H
+#endif // INSTANCE_CDEVICECLAIM_H

@@ -1,7 +1,7 @@
 // Tests of the worker thread base and its starter, on real threads.
-#include "mailbox/CWorkerThread.h"
-#include "mailbox/CWorkerStarter.h"
 #include "tests/support/TestSupport.h"
+#include "thread/CWorkerStarter.h"
+#include "thread/CWorkerThread.h"
 
 #include <gtest/gtest.h>
 

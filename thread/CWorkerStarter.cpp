@@ -1,7 +1,7 @@
 // CWorkerStarter.cpp - starts a CWorkerThread's Run on a framework thread.
-#include "mailbox/CWorkerStarter.h"
+#include "thread/CWorkerStarter.h"
 
-#include "mailbox/CWorkerThread.h"
+#include "thread/CWorkerThread.h"
 
 namespace
 {

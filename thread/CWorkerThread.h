@@ -9,8 +9,8 @@
 // A derived worker that must never be terminated asks with AskStop and
 // waits by its own rules.
 // A derived Run learns of the request only through IsRunning turning FALSE.
-#ifndef MAILBOX_CWORKERTHREAD_H
-#define MAILBOX_CWORKERTHREAD_H
+#ifndef THREAD_CWORKERTHREAD_H
+#define THREAD_CWORKERTHREAD_H
 
 #include "afx/afxmt.h"
 #include "afx/CWinThread.h"
@@ -70,4 +70,4 @@ private:
     CWorkerThread& operator=(const CWorkerThread&);
 };
 
-#endif // MAILBOX_CWORKERTHREAD_H
+#endif // THREAD_CWORKERTHREAD_H

@@ -1,13 +1,8 @@
 // CDeviceClaim.cpp - one device, one serving process.
-#include "mailbox/CDeviceClaim.h"
+#include "instance/CDeviceClaim.h"
 
 #include "afx/CString.h"
-
-namespace
-{
-// Every serving side built on this code base makes the same name.
-const char CLAIM_PREFIX[] = "MUTEX_TickwardServing_";
-}
+#include "instance/HeartbeatTable.h"
 
 CDeviceClaim::CDeviceClaim()
     : m_hClaim(NULL)
@@ -26,7 +21,7 @@ BOOL CDeviceClaim::Take(int nDeviceType, int nDeviceIndex)
     if (m_hClaim != NULL)
         return FALSE;
     CString strName;
-    strName.Format("%s%d.%d", CLAIM_PREFIX, nDeviceType, nDeviceIndex);
+    strName.Format("%s%d.%d", HeartbeatTable::CLAIM_PREFIX, nDeviceType, nDeviceIndex);
     HANDLE hClaim = ::CreateMutexA(NULL, FALSE, strName);
     if (hClaim != NULL && ::GetLastError() == ERROR_ALREADY_EXISTS)
     {
