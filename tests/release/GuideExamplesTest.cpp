@@ -123,6 +123,9 @@ TEST(GuideExamples, DbgrunShowsACommandsDebuggerOutput)
     std::string strOutput;
     EXPECT_EQ(1u, RunForOutput(Quoted(BinPath("dbgrun.exe")) + " " + TickwardCommand("-E;7"), strOutput));
     ExpectExampleIs("docs/operator-guide.md", "dbgrun tickward.exe -E;7", strOutput);
+    // Its own failure: 255 and a line beginning "dbgrun:", as the guide says.
+    EXPECT_EQ(255u, RunForOutput(Quoted(BinPath("dbgrun.exe")), strOutput));
+    EXPECT_EQ(0u, strOutput.find("dbgrun: no program given\r\n")) << strOutput;
 }
 
 // The guide's example is from the demo: the receiver of device 1.2 was
