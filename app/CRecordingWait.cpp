@@ -38,8 +38,11 @@ DWORD CRecordingWait::ReadLimit(BOOL& bMalformed)
     return dwLimit;
 }
 
-CString CRecordingWait::Describe(const RecordingTable::SEntry& entry)
+CString CRecordingWait::Describe(const RecordingTable::SEntry* aLive, int nLive)
 {
+    if (nLive == CRecordingTable::BUSY)
+        return "the locked table of recordings";
+    const RecordingTable::SEntry& entry = aLive[0];
     char szReason[RecordingTable::REASON_LIMIT];
     ::lstrcpynA(szReason, entry.szReason, RecordingTable::REASON_LIMIT);
     CString strText;
@@ -58,12 +61,14 @@ BOOL CRecordingWait::Wait(CRunRecord& record)
         strNote.Format("PowerWaitLimit is no REG_DWORD: %d s taken", DEFAULT_LIMIT);
         record.Note(strNote);
     }
+    // A table that cannot be read may hold a recording: it holds the
+    // request like one, and is looked at again in steps.
     CRecordingTable table;
     RecordingTable::SEntry aLive[RecordingTable::CAPACITY];
-    int nLive = table.Open() ? table.ReadLive(aLive) : 0;
+    const int nLive = table.Open() ? table.ReadLive(aLive, LOCK_STEP) : 0;
     if (nLive == 0)
         return TRUE;
-    record.Note("waits for " + Describe(aLive[0]));
+    record.Note("waits for " + Describe(aLive, nLive));
     if (dwLimit == 0)
     {
         record.Note("PowerWaitLimit 0: not waited");
@@ -79,7 +84,10 @@ BOOL CRecordingWait::Wait(CRunRecord& record)
         if (hChanged != NULL)
             ::ResetEvent(hChanged);
         RecordingTable::SEntry aNow[RecordingTable::CAPACITY];
-        const int nNow = table.ReadLive(aNow);
+        const ULONGLONG ullBefore = ::GetTickCount() - dwStart;
+        const ULONGLONG ullStep = ullBefore < ullLimit ? ullLimit - ullBefore : 0;
+        const DWORD dwLockStep = LOCK_STEP;
+        const int nNow = table.ReadLive(aNow, ullStep < dwLockStep ? static_cast<DWORD>(ullStep) : dwLockStep);
         const ULONGLONG ullElapsed = ::GetTickCount() - dwStart;
         if (nNow == 0 || ullElapsed >= ullLimit)
         {
@@ -87,9 +95,11 @@ BOOL CRecordingWait::Wait(CRunRecord& record)
                 ::CloseHandle(hChanged);
             CString strNote;
             strNote.Format("after %lu s", static_cast<DWORD>(ullElapsed / 1000));
-            record.Note(nNow == 0 ? "recordings ended " + strNote : "held by " + Describe(aNow[0]) + " " + strNote);
+            record.Note(nNow == 0 ? "recordings ended " + strNote : "held by " + Describe(aNow, nNow) + " " + strNote);
             return nNow == 0;
         }
+        if (nNow == CRecordingTable::BUSY)
+            continue;   // the step was spent waiting for the lock
         const ULONGLONG ullLeft = ullLimit - ullElapsed;
         const DWORD dwRecheck = RECHECK;
         WaitForChange(hChanged, aNow, nNow, ullLeft < dwRecheck ? static_cast<DWORD>(ullLeft) : dwRecheck);

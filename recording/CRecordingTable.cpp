@@ -77,10 +77,10 @@ void CRecordingTable::End(int nEntry, DWORD dwCookie)
 
 // A process is not asked about while the table is locked: the lock would
 // wait for every OpenProcess of every entry.
-int CRecordingTable::ReadLive(RecordingTable::SEntry* aEntries)
+int CRecordingTable::ReadLive(RecordingTable::SEntry* aEntries, DWORD dwLockWait)
 {
-    if (m_table.Lock() == 0)
-        return 0;
+    if (m_table.TryLock(dwLockWait) == 0)
+        return m_table.GetValidSize() == 0 ? 0 : BUSY;
     CopyMemory(aEntries, Entries(), RecordingTable::SIZE);
     m_table.Unlock();
     int nLive = 0;
@@ -94,7 +94,8 @@ int CRecordingTable::ReadLive(RecordingTable::SEntry* aEntries)
             aEntries[nLive++] = entry;
             continue;
         }
-        m_table.Lock();
+        if (m_table.TryLock(dwLockWait) == 0)
+            continue;   // freed by a later look
         if (Entries()[i].dwProcessId == entry.dwProcessId && Entries()[i].dwCookie == entry.dwCookie)
             ZeroMemory(&Entries()[i], sizeof(entry));
         m_table.Unlock();

@@ -19,9 +19,12 @@ public:
     int Declare(int nDeviceType, int nDeviceIndex, LPCSTR pszReason, DWORD& dwCookie);
     // Takes the recording out and tells the waiters.
     void End(int nEntry, DWORD dwCookie);
+    // What ReadLive gives when another process held the table longer than
+    // the wait allowed (a process that hangs holding its lock).
+    enum { BUSY = -1 };
     // Copies the recordings whose processes still run into aEntries
-    // (CAPACITY of them) and frees the others; their number.
-    int ReadLive(RecordingTable::SEntry* aEntries);
+    // (CAPACITY of them) and frees the others; their number, or BUSY.
+    int ReadLive(RecordingTable::SEntry* aEntries, DWORD dwLockWait = INFINITE);
 
 private:
     RecordingTable::SEntry* Entries() const;

@@ -224,6 +224,39 @@ void SetPowerWaitLimit(const char* pszLimit)
     RegCloseKey(hKey);
 }
 
+// While it lives, a thread of its own holds the lock of the table of
+// recordings, as a process that hangs holding it.
+class CHungTableHolder
+{
+public:
+    explicit CHungTableHolder(BOOL bHold) : m_hRelease(CreateEventA(NULL, TRUE, FALSE, NULL))
+    {
+        if (!bHold)
+            return;
+        HANDLE hHeld = CreateEventA(NULL, TRUE, FALSE, NULL);
+        m_holder = std::thread([this, hHeld] {
+            HANDLE hMutex = CreateMutexA(NULL, TRUE, "MUTEX_TickwardRecordings");
+            SetEvent(hHeld);
+            WaitForSingleObject(m_hRelease, INFINITE);
+            ReleaseMutex(hMutex);
+            CloseHandle(hMutex);
+        });
+        WaitForSingleObject(hHeld, 10000);
+        CloseHandle(hHeld);
+    }
+    virtual ~CHungTableHolder()
+    {
+        SetEvent(m_hRelease);
+        if (m_holder.joinable())
+            m_holder.join();
+        CloseHandle(m_hRelease);
+    }
+
+private:
+    HANDLE m_hRelease;
+    std::thread m_holder;
+};
+
 // The example receiver at strExe with a job for device 1.7, once it has
 // declared that job's recording (of ten minutes); NULL if it has not within 10 s.
 HANDLE StartRecordingReceiver(const std::string& strExe, const CLocalAppData& appData)
@@ -244,11 +277,12 @@ HANDLE StartRecordingReceiver(const std::string& strExe, const CLocalAppData& ap
 
 // A standby waits for the recordings declared, here or by the example
 // receiver in a process of its own, until they end or their process dies,
-// within PowerWaitLimit; past it, no request and exit 3.
+// within PowerWaitLimit; past it, no request and exit 3. A table whose lock
+// a hung process holds may hold a recording: it holds the standby as long.
 TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
 {
     CLocalAppData appData(BinPath("journal recordings"));
-    enum { none, here, receiver };
+    enum { none, here, receiver, hung };
     const struct
     {
         const char* pszLimit;
@@ -263,12 +297,14 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
         { "1", here, FALSE, 3, "held by recording on device 1.7 (C:\\Rec\\film.ts, process " },
         { "0", here, FALSE, 0, "PowerWaitLimit 0: not waited, standby requested | exit 0" },
         { "text", none, FALSE, 0, "| PowerWaitLimit is no REG_DWORD: 21600 s taken, standby requested | exit 0" },
+        { "2", hung, FALSE, 3, "waits for the locked table of recordings, held by the locked table of recordings after 2 s | exit 3" },
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.pszFacts);
         SetPowerWaitLimit(c.pszLimit);
         CRecording recording;
+        CHungTableHolder holder(c.nDeclarer == hung);
         HANDLE hReceiver = NULL;
         ASSERT_TRUE(c.nDeclarer != here || recording.Begin(1, 7, "C:\\Rec\\film.ts"));
         if (c.nDeclarer == receiver)
