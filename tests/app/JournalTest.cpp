@@ -16,7 +16,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,16 +23,6 @@ namespace
 {
 const char KEY[] = "Sesame42";
 const size_t JOURNAL_BOUND = 1024 * 1024;
-
-std::vector<std::string> Lines(const std::string& strText)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(strText);
-    std::string strLine;
-    while (std::getline(stream, strLine))
-        lines.push_back(strLine);
-    return lines;
-}
 
 // The text between strBefore and strAfter in strLine, "" when not there.
 std::string Between(const std::string& strLine, const std::string& strBefore, const std::string& strAfter)

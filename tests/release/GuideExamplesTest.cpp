@@ -29,17 +29,6 @@ std::string SourceFile(const char* pszFile)
     return strPath;
 }
 
-std::vector<std::string> Lines(const std::string& strText)
-{
-    std::vector<std::string> lines;
-    size_t nStart = 0;
-    for (size_t nEnd; (nEnd = strText.find('\n', nStart)) != std::string::npos; nStart = nEnd + 1)
-        lines.push_back(strText.substr(nStart, nEnd - nStart - (nEnd > nStart && strText[nEnd - 1] == '\r')));
-    if (nStart < strText.size())
-        lines.push_back(strText.substr(nStart));
-    return lines;
-}
-
 // The lines of the fenced block after the example's mark, without the
 // block's indentation; none when the guide has no such example.
 std::vector<std::string> Example(const char* pszGuide, const std::string& strName)
@@ -58,9 +47,12 @@ std::vector<std::string> Example(const char* pszGuide, const std::string& strNam
     return example;
 }
 
-// A line with its times, process ids and paths in parentheses put as words.
-std::string Normalised(const std::string& strLine)
+// A line with its times, process ids and paths in parentheses put as words,
+// without the carriage return of a program's output.
+std::string Normalised(std::string strLine)
 {
+    if (!strLine.empty() && strLine.back() == '\r')
+        strLine.pop_back();
     static const std::regex time("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d(\\.\\d{3})?");
     static const std::regex process("(pid|process) \\d+");
     static const std::regex path("\\([A-Za-z]:\\\\[^()]*\\)");
@@ -156,13 +148,7 @@ TEST(GuideExamples, ExitCodeTablesHoldTheCodesOfRealRuns)
     CRecording recording;
     ASSERT_TRUE(recording.Begin(1, 2, "C:\\Rec\\film.ts"));
     CSavedRegistryKey saved(HKEY_CURRENT_USER, "SOFTWARE\\Tickward");
-    HKEY hKey = NULL;
-    const DWORD dwOneSecond = 1;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Tickward", 0, NULL, 0, KEY_SET_VALUE, NULL,
-                                             &hKey, NULL));
-    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(hKey, "PowerWaitLimit", 0, REG_DWORD,
-                                            reinterpret_cast<const BYTE*>(&dwOneSecond), sizeof(dwOneSecond)));
-    RegCloseKey(hKey);
+    SetPowerWaitLimit("1");
     CDebuggeeRun held;
     ASSERT_TRUE(held.Run(Quoted(BinPath("tickward_nopower.exe")) + " -E;2"));
     const std::set<DWORD> real = {

@@ -5,7 +5,8 @@
 # lower one, then this one over it (one entry in the installed-programs
 # list, this version); the other architecture's package, through its own
 # loader in the same prefix, is refused, and installs once this one is
-# uninstalled with KEEPTASKS=1, which keeps a task; from the installed place, tickward.exe delivers a
+# uninstalled with KEEPTASKS=1, which keeps a task; from the installed
+# place, tickward.exe delivers a
 # job to the installed example receiver, which it starts (a start record),
 # and twsched makes a task; installing again puts back a deleted file; the
 # uninstall removes files, list entry, task and start records and keeps the

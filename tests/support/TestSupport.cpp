@@ -6,6 +6,9 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+
+#include <sstream>
 
 namespace
 {
@@ -67,6 +70,32 @@ BOOL InstallProgram(const std::string& strProgram, const std::string& strPath)
     CreateDirectoryA(strFolder.c_str(), NULL);
     DeleteFileA((strPath + ".log").c_str());
     return CopyFileA(strProgram.c_str(), strPath.c_str(), FALSE);
+}
+
+std::vector<std::string> Lines(const std::string& strText)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(strText);
+    std::string strLine;
+    while (std::getline(stream, strLine))
+        lines.push_back(strLine);
+    return lines;
+}
+
+void SetPowerWaitLimit(const char* pszLimit)
+{
+    HKEY hKey = NULL;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Tickward", 0, NULL, 0, KEY_SET_VALUE, NULL, &hKey, NULL);
+    if (pszLimit == NULL)
+        RegDeleteValueA(hKey, "PowerWaitLimit");
+    else if (strcmp(pszLimit, "text") == 0)
+        RegSetValueExA(hKey, "PowerWaitLimit", 0, REG_SZ, reinterpret_cast<const BYTE*>("60"), 3);
+    else
+    {
+        const DWORD dwLimit = strtoul(pszLimit, NULL, 10);
+        RegSetValueExA(hKey, "PowerWaitLimit", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwLimit), 4);
+    }
+    RegCloseKey(hKey);
 }
 
 size_t CountOf(const std::string& strText, const std::string& strPart)

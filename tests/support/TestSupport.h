@@ -25,6 +25,12 @@ std::string TickwardCommand(const std::string& strTail);
 // receiving application: started, it writes its command line into its log.
 BOOL InstallProgram(const std::string& strProgram, const std::string& strPath);
 
+// The lines of a text, each with what precedes its line feed (a carriage
+// return included).
+std::vector<std::string> Lines(const std::string& strText);
+// Tickward's PowerWaitLimit as an operator sets it: NULL none, "text" a
+// REG_SZ, else that many seconds.
+void SetPowerWaitLimit(const char* pszLimit);
 // How often strPart occurs in strText, overlapping occurrences included.
 size_t CountOf(const std::string& strText, const std::string& strPart);
 
