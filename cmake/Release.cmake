@@ -68,10 +68,11 @@ install(DIRECTORY scheduler/ DESTINATION scheduler COMPONENT programs FILES_MATC
 
 # The SDK: what a receiving application links (the framework layer, the
 # diagnostic channels, the thread classes, the command record, the
-# heartbeat, the recordings, the mailbox reader), each library with the headers of its folder, under one target.
+# heartbeat, the recordings, the mailbox reader, the scheduling of Tickward's
+# tasks), each library with the headers of its folder, under one target.
 # What only Tickward's programs need stays out: the aborting operator new
 # (afx_new) and the run journal (tw_journal).
-set(TICKWARD_SDK_LIBRARIES afx tw_log tw_thread tw_cmdline tw_instance tw_recording tw_mailbox)
+set(TICKWARD_SDK_LIBRARIES afx tw_log tw_thread tw_cmdline tw_instance tw_recording tw_mailbox tw_schedule)
 add_library(tickward_sdk INTERFACE)
 set_target_properties(tickward_sdk PROPERTIES EXPORT_NAME Tickward)
 target_link_libraries(tickward_sdk INTERFACE ${TICKWARD_SDK_LIBRARIES})

@@ -10,7 +10,10 @@
  * until the application takes it on a thread of its own (TwServeDeviceQueued
  * and TwGetJob), for runtimes that cannot be called on a foreign thread.
  * When Tickward finds the application not alive, it starts it with the job
- * on its command line: TwReadCommandLineJob shows that job.
+ * on its command line: TwReadCommandLineJob shows that job. The application
+ * schedules its recordings, and power actions, as tasks of the Task
+ * Scheduler that start Tickward (TwScheduleRecording, TwSchedulePower,
+ * TwListTasks, TwRemoveTask).
  *
  * The contract:
  * - Calls. Every function uses the WINAPI (stdcall) convention and is
@@ -61,6 +64,15 @@ typedef int TWRESULT;
 #define TW_E_SERVEDELSEWHERE 9  /* another process serves that device; nothing served */
 #define TW_E_STOPPENDING    10  /* see TwStopDevice: the handle stays valid */
 #define TW_E_RECORDINGS     11  /* the table of declared recordings cannot be opened or is full */
+#define TW_E_NOXMLTASKS     12  /* Windows XP or older: no Task Scheduler 2.0; nothing scheduled */
+#define TW_E_SCHEDULER      13  /* the Task Scheduler cannot be reached, or refused */
+#define TW_E_BADWHEN        14  /* pszWhen is in none of the forms */
+#define TW_E_PAST           15  /* a single start that has passed: the task would never run */
+#define TW_E_TASKEXISTS     16  /* a task of that name exists already; nothing changed */
+#define TW_E_NOTASK         17  /* no task of that name (taken off Tickward's list if it was on it) */
+#define TW_E_NOTICKWARD     18  /* pszTickward names no program */
+#define TW_E_NOTLISTED      19  /* scheduled, but not on Tickward's list: TwListTasks and an
+                                   uninstall will not see it */
 
 /* The structure is laid out with the compiler's default packing, whatever
  * packing the including code has set. */
@@ -86,6 +98,26 @@ typedef struct TWJOB
     int nEO;                /* EO: */
     void* pvReserved;       /* the DLL's; NULL in a job given to a callback */
 } TWJOB;
+
+/* A task that Tickward scheduled, as TwListTasks shows it. */
+#define TW_TASK_UNKNOWN     0   /* scheduled by an older Tickward, which kept only the name */
+#define TW_TASK_RECORDING   1
+#define TW_TASK_POWER       2
+typedef struct TWTASK
+{
+    DWORD cbSize;           /* as in TWJOB */
+    char szName[260];       /* the task's name, its folder included: "Tickward\News" */
+    int nKind;              /* TW_TASK_ */
+    int nPowerAction;       /* 2 standby, 3 shutdown, 4 hibernate; 0 for a recording */
+    SYSTEMTIME stNextStart; /* local time; all zero when it starts no more */
+    char szRepeat[32];      /* "once", "daily" or "weekly Mon,Thu" */
+    int nDeviceType;        /* a recording's device; -1 for others */
+    int nDeviceIndex;
+    char szFile[260];       /* a recording's file; "" for others */
+    BOOL bChecked;          /* the Task Scheduler was asked: the two below are its answer */
+    BOOL bEnabled;
+    BOOL bWakes;            /* it wakes the machine to run */
+} TWTASK;
 
 #include <poppack.h>
 
@@ -169,6 +201,38 @@ TWRESULT WINAPI TwBeginRecording(HTWDEVICE hDevice, const char* pszReason, HTWRE
 
 /* Ends a declared recording and frees its handle. */
 TWRESULT WINAPI TwEndRecording(HTWRECORDING hRecording);
+
+/* Scheduling. A task starts Tickward (pszTickward: the full path of
+ * tickward.exe) at the times of pszWhen, in the user's session, waking the
+ * machine: "YYYY-MM-DD HH:MM" once, "daily HH:MM", or "weekly Mon,Thu HH:MM"
+ * (Mon Tue Wed Thu Fri Sat Sun), local time; a recurring task's first start
+ * is the next such time. pszName is the task's name in the Task Scheduler,
+ * a folder before it if you like ("Tickward\News 20.15"). What Tickward
+ * would refuse at night is refused now: the job (TW_E_BADJOB), the time
+ * (TW_E_BADWHEN, TW_E_PAST), the program (TW_E_NOTICKWARD). A task is never
+ * replaced: remove it first. Each function may take a few seconds; call it
+ * on a thread that may wait, never in a job callback. */
+
+/* Schedules the timer command pszTimerCommand ("<application path>";
+ * <devices>;P: ...;EO: <n>, as Tickward takes it). */
+TWRESULT WINAPI TwScheduleRecording(const char* pszName, const char* pszWhen, const char* pszTickward,
+                                    const char* pszTimerCommand);
+
+/* Schedules a power action: 2 standby, 3 shutdown, 4 hibernate. A power
+ * action missed while the machine was off is not made up later. */
+TWRESULT WINAPI TwSchedulePower(const char* pszName, const char* pszWhen, const char* pszTickward,
+                                int nPowerAction);
+
+/* Removes a task that Tickward scheduled, or any task of that name. */
+TWRESULT WINAPI TwRemoveTask(const char* pszName);
+
+/* Tickward's tasks, soonest first (those that start no more last), into
+ * the array pTasks of nMax elements, whose first element's cbSize the
+ * caller has set to sizeof(TWTASK); *pnTasks receives how many there are,
+ * which may be more than nMax (pTasks may be NULL when nMax is 0). A task removed by hand in the
+ * Task Scheduler is taken off the list, and not shown. Where the Task
+ * Scheduler cannot be asked, the tasks are shown with bChecked clear. */
+TWRESULT WINAPI TwListTasks(TWTASK* pTasks, DWORD nMax, DWORD* pnTasks);
 
 #ifdef __cplusplus
 }

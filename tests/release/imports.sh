@@ -129,7 +129,7 @@ kernel32.dll lstrcatA
 kernel32.dll lstrcpyA
 kernel32.dll lstrcpynA
 kernel32.dll lstrlenA
-ole32.dll CoCreateInstance    twsched's cleanup (the Task Scheduler 2.0 interface, Vista and later; on older Windows it reports that it cannot reach it)
+ole32.dll CoCreateInstance    twsched and twreader.dll's scheduling (the Task Scheduler 2.0 interface, Vista and later; on older Windows they report that it is not there)
 ole32.dll CoInitializeEx    98: with DCOM 98, which Internet Explorer 5 brings
 ole32.dll CoUninitialize
 oleaut32.dll SysAllocStringLen
@@ -172,6 +172,7 @@ msvcrt.dll memchr
 msvcrt.dll memcpy
 msvcrt.dll memmove
 msvcrt.dll memset
+msvcrt.dll putchar
 msvcrt.dll realloc
 msvcrt.dll setlocale
 msvcrt.dll signal

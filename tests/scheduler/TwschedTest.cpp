@@ -6,7 +6,7 @@
 #include "tests/scheduler/CTaskXmlReader.h"
 #include "tests/support/TestSupport.h"
 #include "tools/dbgrun/CDebuggeeRun.h"
-#include "tools/schedule/CTaskDefinition.h"
+#include "schedule/CTaskDefinition.h"
 
 #include <gtest/gtest.h>
 #include <taskschd.h>
@@ -266,4 +266,41 @@ TEST(Twsched, CreatesAndRemovesATaskThroughSchtasks)
     if (pTask != NULL)
         pTask->Release();
     EXPECT_EQ(1u, RunTwsched("remove " + strName)) << "nothing left to remove";
+}
+
+// list shows a task with its next start; one removed by hand in the Task
+// Scheduler is shown so once, and taken off the list.
+TEST(Twsched, ListShowsEachTaskAndFindsOneRemovedByHand)
+{
+    const std::string strName = Quoted(std::string(TASK_FOLDER) + "\\" + TASK_NAME);
+    const std::string strList = Quoted(BinPath("twsched.exe")) + " list";
+    CTaskService service;
+    ASSERT_TRUE(service.m_pService != NULL);
+    RunTwsched("remove " + strName);
+    ASSERT_EQ(0u, RunTwsched("add " + strName + " weekly Sat 20:15 " + Quoted(BinPath("tickward.exe")) +
+                             " \"C:\\TV\\tv.exe\";010102;P: _SEL;D: 5;Key: ;File: \"D:\\Rec\\News.ts\";FM: 1;TO: 1;SO: 0;EO: 0"));
+    const std::string strLine = "\"Tickward test\\twsched record\": recording, next start ";
+    std::string strOutput;
+    EXPECT_EQ(0u, RunForOutput(strList, strOutput));
+    const size_t nLine = strOutput.find(strLine);
+    ASSERT_NE(std::string::npos, nLine) << strOutput;
+    const size_t nTime = nLine + strLine.size() + 10;
+    EXPECT_EQ(" 20:15 (weekly Sat), wakes the machine, device 1.2, file D:\\Rec\\News.ts",
+              strOutput.substr(nTime, strOutput.find("\r\n", nTime) - nTime));
+
+    IRegisteredTask* pTask = FindTask(service.m_pService);
+    ASSERT_TRUE(pTask != NULL);
+    pTask->Release();
+    ITaskFolder* pFolder = NULL;
+    BSTR bstrFolder = SysAllocString(L"\\Tickward test");
+    BSTR bstrName = SysAllocString(L"twsched record");
+    ASSERT_TRUE(SUCCEEDED(service.m_pService->GetFolder(bstrFolder, &pFolder)));
+    EXPECT_TRUE(SUCCEEDED(pFolder->DeleteTask(bstrName, 0))) << "removed by hand";
+    pFolder->Release();
+    SysFreeString(bstrName);
+    SysFreeString(bstrFolder);
+    EXPECT_EQ(0u, RunForOutput(strList, strOutput));
+    EXPECT_NE(std::string::npos, strOutput.find("(weekly Sat), removed in the Task Scheduler: taken off the list")) << strOutput;
+    EXPECT_EQ(0u, RunForOutput(strList, strOutput));
+    EXPECT_EQ(std::string::npos, strOutput.find(strLine)) << strOutput;
 }

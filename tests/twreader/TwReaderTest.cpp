@@ -118,8 +118,10 @@ TEST(TwReader, ExportsItsFunctionsUnderTheirPlainNamesAndNothingElse)
     std::vector<std::string> astrNames = ExportedNames(hModule);
     std::sort(astrNames.begin(), astrNames.end());
     const std::vector<std::string> astrExpected = { "TwBeginRecording", "TwEndRecording", "TwGetJob",
-                                                     "TwGetVersion", "TwReadCommandLineJob", "TwReleaseJob",
-                                                     "TwServeDevice", "TwServeDeviceQueued", "TwStopDevice" };
+                                                     "TwGetVersion", "TwListTasks", "TwReadCommandLineJob",
+                                                     "TwReleaseJob", "TwRemoveTask", "TwSchedulePower",
+                                                     "TwScheduleRecording", "TwServeDevice",
+                                                     "TwServeDeviceQueued", "TwStopDevice" };
     EXPECT_EQ(astrExpected, astrNames);
     for (const std::string& strName : astrExpected)
         EXPECT_TRUE(GetProcAddress(hModule, strName.c_str()) != NULL) << strName;
@@ -390,4 +392,61 @@ TEST(TwConsumer, ServesTwoTunersAndTakesEachJobOnce)
                     "tuner 2: stopped: 0\r\n",
               WaitForFileText(strLog, "tuner 2: stopped: 0\r\n", 60000));
     DeleteMailbox();
+}
+
+// Through the real Task Scheduler: what would fail at night is refused with
+// its own code and makes nothing; a task is listed with its next start,
+// device and file, until it is removed.
+TEST(TwReader, SchedulesListsAndRemovesATask)
+{
+    const char NAME[] = "Tickward test\\dll recording";
+    const char JOB[] = "\"C:\\TV\\tv.exe\";010102;P: _SEL;D: 5;Key: ;File: \"D:\\Rec\\news.ts\";FM: 1;TO: 1;SO: 0;EO: 0";
+    const std::string strTickward = BinPath("tickward.exe");
+    const char* pszTickward = strTickward.c_str();
+    TwRemoveTask(NAME);
+    const struct
+    {
+        const char* pszWhen;
+        const char* pszTickward;
+        const char* pszJob;
+        TWRESULT nResult;
+    } refused[] = {
+        { "2099-12-24 20:15", pszTickward, "\"C:\\TV\\tv.exe\";0101", TW_E_BADJOB },
+        { "2099-12-24 20:15", pszTickward, "-E;2", TW_E_BADJOB },
+        { "2020-12-24 20:15", pszTickward, JOB, TW_E_PAST },
+        { "2099-12-24  20:15", pszTickward, JOB, TW_E_BADWHEN },
+        { "weekly Mon,Xyz 20:15", pszTickward, JOB, TW_E_BADWHEN },
+        { "2099-12-24 20:15", "C:\\no such folder\\tickward.exe", JOB, TW_E_NOTICKWARD },
+    };
+    for (const auto& row : refused)
+        EXPECT_EQ(row.nResult, TwScheduleRecording(NAME, row.pszWhen, row.pszTickward, row.pszJob)) << row.pszWhen;
+    EXPECT_EQ(TW_E_INVALIDARG, TwSchedulePower(NAME, "daily 23:30", pszTickward, 5));
+    EXPECT_EQ(TW_E_NOTASK, TwRemoveTask(NAME)) << "nothing was made";
+
+    ASSERT_EQ(TW_OK, TwScheduleRecording(NAME, "2099-12-24 20:15", pszTickward, JOB));
+    EXPECT_EQ(TW_E_TASKEXISTS, TwSchedulePower(NAME, "daily 23:30", pszTickward, 2));
+    DWORD nTasks = 0;
+    ASSERT_EQ(TW_OK, TwListTasks(NULL, 0, &nTasks));
+    std::vector<TWTASK> aTasks(nTasks);
+    ASSERT_LT(0u, nTasks);
+    aTasks[0].cbSize = sizeof(TWTASK);
+    ASSERT_EQ(TW_OK, TwListTasks(&aTasks[0], nTasks, &nTasks));
+    const TWTASK* pTask = NULL;
+    for (const TWTASK& task : aTasks)
+        pTask = std::string(task.szName) == NAME ? &task : pTask;
+    ASSERT_TRUE(pTask != NULL);
+    EXPECT_EQ(TW_TASK_RECORDING, pTask->nKind);
+    const SYSTEMTIME& next = pTask->stNextStart;
+    EXPECT_EQ("2099-12-24 20:15 once", std::to_string(next.wYear) + "-" + std::to_string(next.wMonth) + "-" +
+                                           std::to_string(next.wDay) + " " + std::to_string(next.wHour) + ":" +
+                                           std::to_string(next.wMinute) + " " + pTask->szRepeat);
+    EXPECT_EQ("1.2 D:\\Rec\\news.ts", std::to_string(pTask->nDeviceType) + "." + std::to_string(pTask->nDeviceIndex) +
+                                        " " + pTask->szFile);
+    EXPECT_TRUE(pTask->bChecked && pTask->bEnabled && pTask->bWakes);
+
+    EXPECT_EQ(TW_OK, TwRemoveTask(NAME));
+    EXPECT_EQ(TW_E_NOTASK, TwRemoveTask(NAME));
+    DWORD nLeft = 0;
+    EXPECT_EQ(TW_OK, TwListTasks(NULL, 0, &nLeft));
+    EXPECT_EQ(nTasks - 1, nLeft);
 }

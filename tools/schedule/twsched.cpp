@@ -1,9 +1,10 @@
 // twsched - creates a Task Scheduler task that runs Tickward with a given
-// command line once, every day or on given days of every week, or removes
-// such a task.
+// command line once, every day or on given days of every week, lists such
+// tasks, or removes one.
 //
 //   twsched add <task name> <when> <tickward path> <tickward command line...>
 //   twsched remove <task name>
+//   twsched list
 //   twsched write <xml file> <when> <tickward path> <tickward command line...>
 //   twsched cleanup [--journal] [--quiet]
 //
@@ -21,19 +22,20 @@
 // import it by hand). "cleanup" removes what Tickward made for this user,
 // as an uninstall does: every task twsched has created (it keeps their
 // names) and the start records; with --journal the run journal too; with
-// --quiet it prints nothing (an uninstall's silent run).
+// --quiet it prints nothing (an uninstall's silent run). "list" shows each
+// task with its next start, and takes off the list a task removed by hand.
 //
-// Exit code: 0 done; 1 schtasks reported a failure (its code is printed), a
-// task of that name exists already, or cleanup could not remove something;
-// 2 wrong arguments or a job refused (the reason is printed); 3 the
-// definition file could not be written or schtasks (or the Task
-// Scheduler) could not be reached.
+// Exit code: 0 done; 1 the Task Scheduler refused (its error is printed),
+// a task of that name exists already (or, for remove, does not), or
+// cleanup could not remove something; 2 wrong arguments or a job refused
+// (the reason is printed); 3 the definition file could not be written or
+// the Task Scheduler could not be reached.
 #include "app/CStartRecord.h"
 #include "journal/CRunJournal.h"
+#include "schedule/CScheduledTask.h"
+#include "schedule/CTaskDefinition.h"
+#include "schedule/CTickwardTasks.h"
 #include "tools/ProgramOptions.h"
-#include "tools/schedule/CSchtasks.h"
-#include "tools/schedule/CTaskDefinition.h"
-#include "tools/schedule/CTickwardTasks.h"
 
 #include <stdio.h>
 
@@ -50,14 +52,17 @@ enum
 const char USAGE[] =
     "usage: twsched add <task name> <when> <tickward path> <tickward command line...>\n"
     "       twsched remove <task name>\n"
+    "       twsched list\n"
     "       twsched write <xml file> <when> <tickward path> <tickward command line...>\n"
     "       twsched cleanup [--journal] [--quiet]\n"
     "  <when>: <YYYY-MM-DD> <HH:MM> | daily <HH:MM> | weekly <Mon,Tue,...,Sun> <HH:MM>\n"
     "Creates (add) or removes a Task Scheduler task that runs Tickward with the given\n"
     "command line once, every day or every week, or only writes its definition (write).\n"
-    "cleanup removes every task twsched created and the start records (and the journal).\n"
-    "Exit code: 0 done; 1 schtasks failed, the name exists or not all removed;\n"
-    "2 wrong arguments or a job refused; 3 no file, no schtasks or no Task Scheduler.\n"
+    "list shows each task twsched created with its next start and whether it wakes the\n"
+    "machine. cleanup removes them all and the start records (and the journal).\n"
+    "Exit code: 0 done; 1 the Task Scheduler refused, the name exists (or, to remove,\n"
+    "does not) or not all removed; 2 wrong arguments or a job refused; 3 no file or no\n"
+    "Task Scheduler.\n"
     "Example: twsched add Standby 2026-12-24 23:30 \"C:\\Program Files\\Tickward\\tickward.exe\" -E;2\n";
 
 int Usage()
@@ -149,22 +154,36 @@ BOOL ReadJob(const char*& p, CTaskDefinition& task)
     return CTaskDefinition::IsUsableCommand(p, strWhy) || Refuse(strWhy, "Tickward would refuse this command");
 }
 
-int ReportSchtasks(const char* pszWhat, const CString& strName, BOOL bRan, DWORD dwExitCode)
+// What became of a change through the Task Scheduler.
+struct SOutcome
 {
-    if (!bRan)
-    {
-        fprintf(stderr, "twsched: could not run schtasks to %s \"%s\" (error %lu)\n", pszWhat,
-                static_cast<LPCSTR>(strName), GetLastError());
-        return exitSystem;
-    }
-    if (dwExitCode != 0)
-    {
-        fprintf(stderr, "twsched: schtasks could not %s \"%s\": exit code %lu\n", pszWhat,
-                static_cast<LPCSTR>(strName), dwExitCode);
-        return exitSchtasksFailed;
-    }
-    printf("twsched: %s \"%s\": done (schtasks exit code 0)\n", pszWhat, static_cast<LPCSTR>(strName));
-    return exitOk;
+    int nResult;
+    int nExitCode;
+    const char* pszWhy;
+};
+const SOutcome OUTCOMES[] = {
+    { CTickwardTasks::resultDone, exitOk, "done" },
+    { CTickwardTasks::resultNotListed, exitOk, "done, but it is not on the list an uninstall removes" },
+    { CTickwardTasks::resultNoXmlTasks, exitSystem,
+      "this Windows has no XML tasks (Task Scheduler 2.0 came with Vista): use schtasks /sc, see the operator guide" },
+    { CTickwardTasks::resultNoScheduler, exitSystem, "the Task Scheduler cannot be reached" },
+    { CTickwardTasks::resultExists, exitSchtasksFailed, "a task of that name exists already" },
+    { CTickwardTasks::resultNoTask, exitSchtasksFailed, "there is no such task" },
+    { CTickwardTasks::resultNoProgram, exitUsage, "there is no such program" },
+    { CTickwardTasks::resultRefused, exitSchtasksFailed, "the Task Scheduler refused" },
+};
+
+int Report(const char* pszWhat, const CString& strName, int nResult, HRESULT hr)
+{
+    int i = 0;
+    while (OUTCOMES[i].nResult != nResult)
+        ++i;
+    FILE* pOut = OUTCOMES[i].nExitCode == exitOk ? stdout : stderr;
+    fprintf(pOut, "twsched: %s \"%s\": %s", pszWhat, static_cast<LPCSTR>(strName), OUTCOMES[i].pszWhy);
+    if (FAILED(hr) && (nResult == CTickwardTasks::resultRefused || nResult == CTickwardTasks::resultNoScheduler))
+        fprintf(pOut, " (error 0x%08lX)", static_cast<unsigned long>(hr));
+    fputc('\n', pOut);
+    return OUTCOMES[i].nExitCode;
 }
 
 int Add(const char* p)
@@ -173,46 +192,20 @@ int Add(const char* p)
     CTaskDefinition task;
     if (!NextWord(p, strName) || !ReadJob(p, task))
         return Usage();
-    // A task for another machine is written, not added: its path need not be here.
-    const DWORD dwAttributes = GetFileAttributesA(task.m_strProgram);
-    if (dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    {
-        Refuse("there is no such program", task.m_strProgram);
-        return exitUsage;
-    }
-    // schtasks would only say that it failed.
+    // The Task Scheduler's own answer to a name that exists would say less.
     CTickwardTasks tasks;
-    if (tasks.Connect() && tasks.Exists(strName))
+    if (tasks.Connect() == CTickwardTasks::resultDone && tasks.Exists(strName))
     {
         fprintf(stderr, "twsched: a task named \"%s\" exists already: remove it first (twsched remove) or choose another name\n",
                 static_cast<LPCSTR>(strName));
         return exitSchtasksFailed;
     }
-
-    char szFolder[MAX_PATH];
-    char szFile[MAX_PATH];
-    const DWORD dwFolder = GetTempPathA(MAX_PATH, szFolder);
-    if (dwFolder == 0 || dwFolder >= MAX_PATH || GetTempFileNameA(szFolder, "tws", 0, szFile) == 0)
-    {
-        fprintf(stderr, "twsched: no temporary file for the task definition (error %lu)\n", GetLastError());
-        return exitSystem;
-    }
-    int nResult = exitSystem;
-    if (task.WriteFile(szFile))
-    {
-        CSchtasks schtasks;
-        DWORD dwExitCode = 0;
-        const BOOL bRan = schtasks.Create(strName, szFile, dwExitCode);
-        nResult = ReportSchtasks("create", strName, bRan, dwExitCode);
-        if (nResult == exitOk && !CTickwardTasks::Remember(strName))
-            fprintf(stderr, "twsched: \"%s\" is not on the list an uninstall removes\n", static_cast<LPCSTR>(strName));
-    }
-    else
-    {
-        fprintf(stderr, "twsched: could not write %s (error %lu)\n", szFile, GetLastError());
-    }
-    DeleteFileA(szFile);
-    return nResult;
+    // A task for another machine is written, not added: its path need not be here.
+    const int nResult = tasks.Add(strName, task);
+    if (nResult != CTickwardTasks::resultNoProgram)
+        return Report("create", strName, nResult, tasks.m_hrLast);
+    Refuse("there is no such program", task.m_strProgram);
+    return exitUsage;
 }
 
 int Remove(const char* p)
@@ -220,13 +213,72 @@ int Remove(const char* p)
     CString strName;
     if (!NextWord(p, strName) || *p != '\0')
         return Usage();
-    CSchtasks schtasks;
-    DWORD dwExitCode = 0;
-    const BOOL bRan = schtasks.Delete(strName, dwExitCode);
-    const int nResult = ReportSchtasks("remove", strName, bRan, dwExitCode);
-    if (nResult == exitOk)
-        CTickwardTasks::Forget(strName);
-    return nResult;
+    CTickwardTasks tasks;
+    const int nResult = tasks.Remove(strName);
+    return Report("remove", strName, nResult, tasks.m_hrLast);
+}
+
+CString FormatTime(const SYSTEMTIME& time)
+{
+    CString strTime;
+    strTime.Format("%04u-%02u-%02u %02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute);
+    return strTime;
+}
+
+// One line a task: name, kind, next start, how it repeats, and what the
+// Task Scheduler tells of it; a recording's device and file.
+void PrintTask(const CScheduledTask& task, const SYSTEMTIME& now)
+{
+    SYSTEMTIME next;
+    const CString strNext = task.GetNextStart(now, next) ? FormatTime(next) : CString("none");
+    printf("\"%s\": %s, next start %s", static_cast<LPCSTR>(task.m_strName), static_cast<LPCSTR>(task.GetKindText()),
+           static_cast<LPCSTR>(strNext));
+    if (task.m_nKind != CScheduledTask::kindUnknown)
+        printf(" (%s)", static_cast<LPCSTR>(task.m_when.GetRepeat()));
+    if (task.m_nState == CScheduledTask::stateGone)
+        printf(", removed in the Task Scheduler: taken off the list");
+    else if (task.m_nState == CScheduledTask::stateRegistered)
+        printf("%s, %s", task.m_bEnabled ? "" : ", disabled", task.m_bWakes ? "wakes the machine" : "does not wake the machine");
+    if (task.m_nKind == CScheduledTask::kindRecording)
+        printf(", device %d.%d, file %s", task.m_nDeviceType, task.m_nDeviceIndex, static_cast<LPCSTR>(task.m_strFile));
+    putchar('\n');
+}
+
+int List(const char* p)
+{
+    if (*p != '\0')
+        return Usage();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    CScheduledTask* aTasks = new CScheduledTask[CScheduledTask::MAX_TASKS];
+    CTickwardTasks tasks;
+    const int nConnected = tasks.Connect();
+    const int nTasks = tasks.List(aTasks, CScheduledTask::MAX_TASKS, now, TRUE);
+    for (int i = 0; i < nTasks; ++i)
+        PrintTask(aTasks[i], now);
+    delete[] aTasks;
+    printf("twsched: %d task%s\n", nTasks, nTasks == 1 ? "" : "s");
+    return nConnected == CTickwardTasks::resultDone ? exitOk : Report("check", "the list", nConnected, tasks.m_hrLast);
+}
+
+// Every listed task, each printed (one removed by hand already is only
+// taken off the list). FALSE when one could not be removed.
+BOOL RemoveAll(CTickwardTasks& tasks)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    CScheduledTask* aTasks = new CScheduledTask[CScheduledTask::MAX_TASKS];
+    const int nTasks = CScheduledTask::ReadAll(aTasks, CScheduledTask::MAX_TASKS, now);
+    BOOL bAllGone = TRUE;
+    for (int i = 0; i < nTasks; ++i)
+    {
+        const int nResult = tasks.Remove(aTasks[i].m_strName);
+        printf("twsched: remove \"%s\": %s\n", static_cast<LPCSTR>(aTasks[i].m_strName),
+               nResult == CTickwardTasks::resultDone ? "done" : nResult == CTickwardTasks::resultNoTask ? "gone already" : "FAILED");
+        bAllGone = bAllGone && nResult != CTickwardTasks::resultRefused;
+    }
+    delete[] aTasks;
+    return bAllGone;
 }
 
 // What an uninstall removes for this user.
@@ -248,17 +300,17 @@ int Cleanup(const char* p)
         freopen("NUL", "w", stderr);
     }
     CTickwardTasks tasks;
-    if (!tasks.Connect())
+    if (tasks.Connect() != CTickwardTasks::resultDone)
     {
         fputs("twsched: the Task Scheduler cannot be reached\n", stderr);
         return exitSystem;
     }
-    BOOL bDone = tasks.RemoveAll();
+    BOOL bDone = RemoveAll(tasks);
     bDone = (CStartRecord::ForgetAll() || Refuse("could not be removed", "the start records")) && bDone;
     if (bJournal)
         bDone = (CRunJournal::Remove() || Refuse("could not be removed", "the run journal")) && bDone;
     // Tickward's key goes when nothing of an operator's is left in it.
-    CTickwardTasks::RemoveKeyIfEmpty("SOFTWARE\\Tickward");
+    CScheduledTask::RemoveKeyIfEmpty("SOFTWARE\\Tickward");
     printf("twsched: cleanup: %s\n", bDone ? "done" : "FAILED");
     return bDone ? exitOk : exitSchtasksFailed;
 }
@@ -291,6 +343,8 @@ int main()
         return Add(p);
     if (strVerb == "remove")
         return Remove(p);
+    if (strVerb == "list")
+        return List(p);
     if (strVerb == "write")
         return Write(p);
     if (strVerb == "cleanup")

@@ -3,8 +3,8 @@
 // days of every week at a local time, and Tickward with its command line as
 // the action, with the settings an unattended job needs (see
 // scheduler/record.xml for why each one is there).
-#ifndef TOOLS_SCHEDULE_CTASKDEFINITION_H
-#define TOOLS_SCHEDULE_CTASKDEFINITION_H
+#ifndef SCHEDULE_CTASKDEFINITION_H
+#define SCHEDULE_CTASKDEFINITION_H
 
 #include <windows.h>
 
@@ -18,6 +18,12 @@ public:
         triggerOnce,
         triggerDaily,
         triggerWeekly
+    };
+    enum When
+    {
+        whenSet,
+        whenUnreadable,     // not in one of the forms of SetWhen
+        whenPast            // a single start that lies before now
     };
 
     CTaskDefinition();
@@ -34,6 +40,17 @@ public:
     BOOL SetWeekly(const CString& strDays, const CString& strTime, const SYSTEMTIME& now);
     // A single start that lies before now can never run.
     BOOL IsStartPast(const SYSTEMTIME& now) const;
+    // The same three forms as one text: "YYYY-MM-DD HH:MM", "daily HH:MM"
+    // or "weekly Mon,Thu HH:MM", single blanks between.
+    int SetWhen(const CString& strWhen, const SYSTEMTIME& now);
+    // The first start after now (local time); FALSE when there is none,
+    // a single start that has passed.
+    BOOL GetNextStart(const SYSTEMTIME& now, SYSTEMTIME& next) const;
+    // "once", "daily" or "weekly Mon,Thu", and back; FALSE for other texts.
+    CString GetRepeat() const;
+    BOOL SetRepeat(const CString& strRepeat);
+    // "YYYY-MM-DDTHH:MM:00" as kept in m_strStart; FALSE for other texts.
+    static BOOL ReadStart(const CString& strStart, SYSTEMTIME& start);
     // Tickward's path (without quotes) and its command line. FALSE when the
     // path is empty or holds a double quote, or when either text holds a
     // character that XML cannot carry.
@@ -72,4 +89,4 @@ protected:
     static BOOL WriteWide(LPCSTR pszPath, const wchar_t* pWide, int nChars);
 };
 
-#endif // TOOLS_SCHEDULE_CTASKDEFINITION_H
+#endif // SCHEDULE_CTASKDEFINITION_H

@@ -1,5 +1,5 @@
 // CTaskDefinition.cpp - builds and writes a task definition for one job.
-#include "tools/schedule/CTaskDefinition.h"
+#include "schedule/CTaskDefinition.h"
 
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ParseCmdLine.h"
@@ -27,6 +27,33 @@ SYSTEMTIME FromTicks(ULONGLONG nTicks)
     SYSTEMTIME time;
     FileTimeToSystemTime(&file, &time);
     return time;
+}
+
+// The first time at nHour:nMinute after nAfter on a day in nDays.
+SYSTEMTIME NextStartAfter(int nHour, int nMinute, int nDays, ULONGLONG nAfter)
+{
+    SYSTEMTIME day = FromTicks(nAfter);
+    day.wHour = static_cast<WORD>(nHour);
+    day.wMinute = static_cast<WORD>(nMinute);
+    day.wSecond = 0;
+    day.wMilliseconds = 0;
+    ULONGLONG nStart = ToTicks(day);
+    for (int i = 0; i <= 7; ++i, nStart += TICKS_PER_DAY)
+    {
+        day = FromTicks(nStart);
+        if (nStart > nAfter && (nDays & (1 << day.wDayOfWeek)) != 0)
+            break;
+    }
+    return day;
+}
+
+// The next word of strText from nPos on, up to a blank.
+CString NextWord(const CString& strText, int& nPos)
+{
+    const int nBlank = strText.Find(" ", nPos);
+    const CString strWord = nBlank < 0 ? strText.Mid(nPos) : strText.Mid(nPos, nBlank - nPos);
+    nPos = nBlank < 0 ? strText.GetLength() : nBlank + 1;
+    return strWord;
 }
 }
 
@@ -120,20 +147,81 @@ BOOL CTaskDefinition::SetWeekly(const CString& strDays, const CString& strTime, 
 
 void CTaskDefinition::SetNextStart(int nHour, int nMinute, int nDays, const SYSTEMTIME& now)
 {
-    SYSTEMTIME day = now;
-    day.wHour = static_cast<WORD>(nHour);
-    day.wMinute = static_cast<WORD>(nMinute);
-    day.wSecond = 0;
-    day.wMilliseconds = 0;
-    ULONGLONG nStart = ToTicks(day);
-    const ULONGLONG nNow = ToTicks(now);
-    for (int i = 0; i <= 7; ++i, nStart += TICKS_PER_DAY)
-    {
-        day = FromTicks(nStart);
-        if (nStart > nNow && (nDays & (1 << day.wDayOfWeek)) != 0)
-            break;
-    }
+    const SYSTEMTIME day = NextStartAfter(nHour, nMinute, nDays, ToTicks(now));
     m_strStart.Format("%04u-%02u-%02uT%02u:%02u:00", day.wYear, day.wMonth, day.wDay, day.wHour, day.wMinute);
+}
+
+int CTaskDefinition::SetWhen(const CString& strWhen, const SYSTEMTIME& now)
+{
+    int nPos = 0;
+    const CString strFirst = NextWord(strWhen, nPos);
+    const CString strSecond = NextWord(strWhen, nPos);
+    const CString strThird = strFirst == "weekly" ? NextWord(strWhen, nPos) : CString();
+    if (nPos < strWhen.GetLength() || strWhen.Right(1) == " ")
+        return whenUnreadable;
+    const BOOL bSet = strFirst == "daily"    ? SetDaily(strSecond, now)
+                      : strFirst == "weekly" ? SetWeekly(strSecond, strThird, now)
+                                             : SetStart(strFirst, strSecond);
+    return !bSet ? whenUnreadable : IsStartPast(now) ? whenPast : whenSet;
+}
+
+BOOL CTaskDefinition::ReadStart(const CString& strStart, SYSTEMTIME& start)
+{
+    ZeroMemory(&start, sizeof(start));
+    int nYear, nMonth, nDay, nHour, nMinute;
+    if (strStart.GetLength() != 19 || strStart.Mid(16) != ":00" || !ReadNumber(strStart, 0, 4, 1601, 9999, nYear)
+        || !ReadNumber(strStart, 5, 2, 1, 12, nMonth) || !ReadNumber(strStart, 8, 2, 1, 31, nDay)
+        || !ReadTime(strStart.Mid(11, 5), nHour, nMinute))
+        return FALSE;
+    start.wYear = static_cast<WORD>(nYear);
+    start.wMonth = static_cast<WORD>(nMonth);
+    start.wDay = static_cast<WORD>(nDay);
+    start.wHour = static_cast<WORD>(nHour);
+    start.wMinute = static_cast<WORD>(nMinute);
+    // Through the file time and back: the day of the week, and FALSE for a 31 April.
+    FILETIME file;
+    return SystemTimeToFileTime(&start, &file) && FileTimeToSystemTime(&file, &start);
+}
+
+BOOL CTaskDefinition::GetNextStart(const SYSTEMTIME& now, SYSTEMTIME& next) const
+{
+    SYSTEMTIME first;
+    if (!ReadStart(m_strStart, first))
+        return FALSE;
+    const ULONGLONG nNow = ToTicks(now);
+    const ULONGLONG nFirst = ToTicks(first);
+    if (m_nTrigger == triggerOnce)
+    {
+        next = first;
+        return nFirst > nNow;
+    }
+    const int nDays = m_nTrigger == triggerWeekly ? m_nDays : EVERY_DAY;
+    next = NextStartAfter(first.wHour, first.wMinute, nDays, nNow > nFirst - 1 ? nNow : nFirst - 1);
+    return TRUE;
+}
+
+CString CTaskDefinition::GetRepeat() const
+{
+    if (m_nTrigger == triggerOnce)
+        return "once";
+    if (m_nTrigger == triggerDaily)
+        return "daily";
+    CString strRepeat = "weekly ";
+    for (int nDay = 1; nDay <= 7; ++nDay)
+        if ((m_nDays & (1 << (nDay % 7))) != 0)
+            strRepeat += CString(DAY_NAMES[nDay % 7]) + ",";
+    return strRepeat.Left(strRepeat.GetLength() - 1);
+}
+
+BOOL CTaskDefinition::SetRepeat(const CString& strRepeat)
+{
+    int nDays = 0;
+    const BOOL bWeekly = strRepeat.Left(7) == "weekly " && ReadDays(strRepeat.Mid(7), nDays);
+    if (!bWeekly && strRepeat != "once" && strRepeat != "daily")
+        return FALSE;
+    m_nTrigger = bWeekly ? triggerWeekly : strRepeat == "daily" ? triggerDaily : triggerOnce;
+    m_nDays = nDays;
+    return TRUE;
 }
 
 BOOL CTaskDefinition::IsStartPast(const SYSTEMTIME& now) const
