@@ -4,7 +4,8 @@
 # guide prints it, builds pasconsumer (twconsumer's twin, in Delphi mode)
 # against it, and runs twreader_test's TwConsumer scenario on it: the real
 # tickward.exe starts it with a job, delivers another through the mailbox,
-# and the log shows every field of each once.
+# and the log shows every field of each once. Then it schedules, lists and
+# removes a task through it.
 #
 # Debian's Free Pascal is the x86_64 compiler alone; its source package holds
 # the compiler's and the runtime's sources. Once per build tree this builds
@@ -78,3 +79,15 @@ export TICKWARD_TWCONSUMER
 printf 'pascal: testing %s (%s)\n' "$TICKWARD_TWCONSUMER" "$os"
 cd "$build/bin"
 "$WINELOADER" ./twreader_test.exe --gtest_filter='TwConsumer.*' </dev/null
+
+# The scheduling functions and TTwTask's layout: a recording scheduled from
+# Pascal, listed with each field as the DLL filled it, and removed.
+tickward=$("$WINELOADER" winepath -w "$build/bin/tickward.exe" 2>/dev/null)
+"$WINELOADER" "$work/pasconsumer.exe" --schedule "$tickward" </dev/null >"$work/schedule.log" 2>&1 || true
+cat "$work/schedule.log"
+tr -d '\r' <"$work/schedule.log" | grep -qxF \
+    'listed: Tickward test\pascal recording kind 1 next 2099-12-24 20:15 once device 1.2 file D:\Rec\pascal.ts wakes TRUE' ||
+    fail "pasconsumer's task is not listed with these fields"
+tr -d '\r' <"$work/schedule.log" | grep -qxF 'scheduled: 0 listed: 0 removed: 0 removed again: 17' ||
+    fail "pasconsumer could not schedule and remove its task"
+echo "pascal: scheduled, listed and removed a task"

@@ -3,7 +3,9 @@
   tuners (device type 1, indexes 2 and 3): it handles the job it was started
   with, then every job that reaches a tuner through the mailbox, and writes
   each to its log (pasconsumer.exe.log beside it), until
-  "pasconsumer --stop" asks it to end. }
+  "pasconsumer --stop" asks it to end. "pasconsumer --schedule <tickward
+  path>" schedules a recording, prints how TwListTasks shows it, and
+  removes it. }
 program pasconsumer;
 
 {$MODE DELPHI}
@@ -74,9 +76,46 @@ begin
     WriteLog(TunerName[I] + ': stopped: ' + IntText(TwStopDevice(Tuner[I])));
 end;
 
+{ Each result, and the task as listed; exit code 0 when every call did its part. }
+procedure ScheduleAndRemove(const Tickward: AnsiString);
+const
+  NAME = 'Tickward test\pascal recording';
+  JOB = '"C:\TV\tvapp.exe";010102;P: _SEL;D: 5;Key: ;File: "D:\Rec\pascal.ts";FM: 1;TO: 1;SO: 0;EO: 0';
+var
+  Tasks: array of TTwTask;
+  Count, I: LongWord;
+  Scheduled, Listed, Removed: TWRESULT;
+  Found: Boolean;
+begin
+  TwRemoveTask(NAME);
+  Scheduled := TwScheduleRecording(NAME, '2099-12-24 20:15', PAnsiChar(Tickward), JOB);
+  Count := 0;
+  TwListTasks(nil, 0, Count);
+  SetLength(Tasks, Count + 1);
+  Tasks[0].cbSize := SizeOf(TTwTask);
+  Listed := TwListTasks(@Tasks[0], Count + 1, Count);
+  Found := False;
+  for I := 0 to Count - 1 do
+    if AnsiString(Tasks[I].szName) = NAME then
+    begin
+      Found := True;
+      WriteLn('listed: ', Tasks[I].szName, ' kind ', Tasks[I].nKind, ' next ', Tasks[I].stNextStart.wYear, '-',
+        Tasks[I].stNextStart.wMonth, '-', Tasks[I].stNextStart.wDay, ' ', Tasks[I].stNextStart.wHour, ':',
+        Tasks[I].stNextStart.wMinute, ' ', Tasks[I].szRepeat, ' device ', Tasks[I].nDeviceType, '.',
+        Tasks[I].nDeviceIndex, ' file ', Tasks[I].szFile, ' wakes ', Tasks[I].bWakes);
+    end;
+  Removed := TwRemoveTask(NAME);
+  WriteLn('scheduled: ', Scheduled, ' listed: ', Listed, ' removed: ', Removed, ' removed again: ', TwRemoveTask(NAME));
+  if (Scheduled = TW_OK) and (Listed = TW_OK) and Found and (Removed = TW_OK) then
+    Halt(0);
+  Halt(1);
+end;
+
 var
   hStop: THandle;
 begin
+  if (ParamCount = 2) and (ParamStr(1) = '--schedule') then
+    ScheduleAndRemove(ParamStr(2));
   if (ParamCount = 1) and (ParamStr(1) = '--stop') then
   begin
     hStop := OpenEventA(EVENT_MODIFY_STATE, False, STOP_EVENT);
