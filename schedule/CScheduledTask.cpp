@@ -81,6 +81,35 @@ CString CScheduledTask::GetKindText() const
     return "unknown";
 }
 
+CString CScheduledTask::GetSummary(const SYSTEMTIME& now) const
+{
+    SYSTEMTIME next;
+    CString strSummary = GetKindText() + ", next start ";
+    if (GetNextStart(now, next))
+    {
+        CString strNext;
+        strNext.Format("%04u-%02u-%02u %02u:%02u", next.wYear, next.wMonth, next.wDay, next.wHour, next.wMinute);
+        strSummary += strNext;
+    }
+    else
+    {
+        strSummary += "none";
+    }
+    if (m_nKind != kindUnknown)
+        strSummary += " (" + m_when.GetRepeat() + ")";
+    if (m_nState == stateGone)
+        strSummary += ", removed in the Task Scheduler";
+    else if (m_nState == stateRegistered)
+        strSummary += CString(m_bEnabled ? "" : ", disabled") + (m_bWakes ? ", wakes the machine" : ", does not wake the machine");
+    if (m_nKind == kindRecording)
+    {
+        CString strDevice;
+        strDevice.Format(", device %d.%d, file ", m_nDeviceType, m_nDeviceIndex);
+        strSummary += strDevice + m_strFile;
+    }
+    return strSummary;
+}
+
 CString CScheduledTask::Format() const
 {
     CString strDevice;

@@ -50,6 +50,9 @@ public:
     BOOL GetNextStart(const SYSTEMTIME& now, SYSTEMTIME& next) const;
     // "recording", "standby", "shutdown", "hibernate" or "unknown".
     CString GetKindText() const;
+    // One line for people: kind, next start, repeat, what the Task
+    // Scheduler told, a recording's device and file.
+    CString GetSummary(const SYSTEMTIME& now) const;
 
     // The list: each kept, taken off, or all read (sorted by next start,
     // those without one last); ReadAll returns how many it read.

@@ -6,7 +6,9 @@
 # both sides, the jobs the receiver handled and the mailbox before and after,
 # and ends with the journal lines of its runs and what twstatus showed while
 # the receiver ran. Then a standby that waits for a recording the receiver
-# declares (its request goes to a stand-in that only says it).
+# declares (its request goes to a stand-in that only says it), and a
+# recording that a few lines of C schedule through twreader.dll, as a TV
+# application would.
 set -e
 . "$(dirname "$0")/wine-env.sh"
 "$TICKWARD_ROOT/scripts/setup.sh" demo
@@ -100,6 +102,31 @@ printf '== tickward_nopower.exe -E;2 (tickward.exe whose power request is only s
 echo "   (it ended $(( $(date +%s) - start )) s later, when the recording had ended)"
 "$wine" "$bin/receiver.exe" --stop </dev/null >/dev/null 2>&1 || true
 while "$wine" "$bin/receiver.exe" --stop </dev/null >/dev/null 2>&1; do sleep 1; done
+
+echo
+echo "## 5. A TV application schedules tomorrow's recording through twreader.dll."
+# These few lines are the application's part; the DLL makes the task.
+cat >"$work/schedule.c" <<'EOF_C'
+#include <stdio.h>
+#include "twreader/twreader.h"
+int main(int argc, char* argv[])
+{
+    TWRESULT nResult = argc == 4 ? TwScheduleRecording("Tickward\\Demo recording", argv[1], argv[2], argv[3])
+                                 : TwRemoveTask("Tickward\\Demo recording");
+    printf("   %s: %d\n", argc == 4 ? "TwScheduleRecording" : "TwRemoveTask", nResult);
+    return nResult;
+}
+EOF_C
+"${arch}-w64-mingw32-gcc" -o "$work/schedule.exe" "$work/schedule.c" -I"$TICKWARD_ROOT" \
+    "$TICKWARD_ROOT/build/$arch/twreader/libtwreader.dll.a"
+cp "$bin/twreader.dll" "$work/"
+when=$(date -d 'tomorrow 00:30' '+%Y-%m-%d %H:%M')
+"$wine" "$work/schedule.exe" "$when" "$($wine winepath -w "$bin/tickward.exe" 2>/dev/null)" \
+    "\"C:\\TV App\\tvapp.exe\";010102;P: _SEL;D: 5;Key: ;File: \"C:\\Rec\\night-film.ts\";FM: 1;TO: 1;SO: 0;EO: 0" \
+    </dev/null | tr -d '\r' || true
+"$wine" "$bin/twsched.exe" list </dev/null 2>&1 | tr -d '\r' | sed 's/^/   twsched list: /'
+"$wine" "$bin/twstatus.exe" </dev/null 2>&1 | tr -d '\r' | sed -n '/^Scheduled/,/^$/p' | sed 's/^/   twstatus: /'
+"$wine" "$work/schedule.exe" </dev/null | tr -d '\r' || true
 
 echo
 echo "-- debugger output of the first delivery and of the receiver it started (Wine's +debugstr):"

@@ -300,7 +300,7 @@ TEST(Twsched, ListShowsEachTaskAndFindsOneRemovedByHand)
     SysFreeString(bstrName);
     SysFreeString(bstrFolder);
     EXPECT_EQ(0u, RunForOutput(strList, strOutput));
-    EXPECT_NE(std::string::npos, strOutput.find("(weekly Sat), removed in the Task Scheduler: taken off the list")) << strOutput;
+    EXPECT_NE(std::string::npos, strOutput.find("(weekly Sat), removed in the Task Scheduler, device 1.2, file D:\\Rec\\News.ts: taken off the list")) << strOutput;
     EXPECT_EQ(0u, RunForOutput(strList, strOutput));
     EXPECT_EQ(std::string::npos, strOutput.find(strLine)) << strOutput;
 }

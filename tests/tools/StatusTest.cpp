@@ -65,9 +65,24 @@ TEST_F(StatusTest, LiveReceiverPlantedMailboxAndJournalAreShownAsTheyAre)
     const std::map<int, std::string> slots = ReadRawSlots();
     CRecording recording;
     ASSERT_TRUE(recording.Begin(1, 2, "C:\\Rec\\film.ts"));
+    // Tasks Tickward made: one due within the day, one not; the Task
+    // Scheduler holds neither.
+    const char TASKS_KEY[] = "SOFTWARE\\Tickward\\Tasks";
+    const std::string strSoon = "recording;daily;2026-01-01T00:00:00;1.2;D:\\soon.ts";
+    const std::string strLater = "standby;once;2099-12-24T23:30:00;;";
+    SHSetValueA(HKEY_CURRENT_USER, TASKS_KEY, "Tickward test\\soon", REG_SZ, strSoon.c_str(), static_cast<DWORD>(strSoon.size() + 1));
+    SHSetValueA(HKEY_CURRENT_USER, TASKS_KEY, "Tickward test\\later", REG_SZ, strLater.c_str(), static_cast<DWORD>(strLater.size() + 1));
 
     std::string strOutput;
     EXPECT_EQ(0u, Status(strOutput));
+    ExpectShown(strOutput, "Scheduled to start within 24 hours (tasks Tickward made):\r\n  \"Tickward test\\soon\": recording, next start ");
+    ExpectShown(strOutput, " 00:00 (daily), removed in the Task Scheduler, device 1.2, file D:\\soon.ts\r\n\r\n");
+    EXPECT_EQ(std::string::npos, strOutput.find("later")) << strOutput;
+    char szRecord[64] = "";
+    DWORD cbRecord = sizeof(szRecord);
+    EXPECT_EQ(ERROR_SUCCESS, SHGetValueA(HKEY_CURRENT_USER, TASKS_KEY, "Tickward test\\soon", NULL, szRecord, &cbRecord))
+        << "only read";
+    SHDeleteKeyA(HKEY_CURRENT_USER, TASKS_KEY);
     ExpectShown(strOutput, "  category 1, index 2 (device type 1)\r\n");
     ExpectShown(strOutput, "  device 1.2: C:\\Rec\\film.ts, since ");
     ExpectShown(strOutput, ", process " + std::to_string(GetCurrentProcessId()) + "\r\n");
@@ -93,6 +108,7 @@ TEST_F(StatusTest, MachineWithoutTableMailboxOrJournalIsReportedAndNothingIsMade
     EXPECT_EQ(0u, Status(strOutput));
     ExpectShown(strOutput, "  none: there is no heartbeat table, so no receiving application runs\r\n");
     ExpectShown(strOutput, "(a power command waits for their end):\r\n  none\r\n");
+    ExpectShown(strOutput, "(tasks Tickward made):\r\n  none\r\n");
     ExpectShown(strOutput, "  none yet: the first job makes it\r\n");
     ExpectShown(strOutput, "  none yet: Tickward has not run\r\n");
 

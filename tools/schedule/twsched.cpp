@@ -218,32 +218,6 @@ int Remove(const char* p)
     return Report("remove", strName, nResult, tasks.m_hrLast);
 }
 
-CString FormatTime(const SYSTEMTIME& time)
-{
-    CString strTime;
-    strTime.Format("%04u-%02u-%02u %02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute);
-    return strTime;
-}
-
-// One line a task: name, kind, next start, how it repeats, and what the
-// Task Scheduler tells of it; a recording's device and file.
-void PrintTask(const CScheduledTask& task, const SYSTEMTIME& now)
-{
-    SYSTEMTIME next;
-    const CString strNext = task.GetNextStart(now, next) ? FormatTime(next) : CString("none");
-    printf("\"%s\": %s, next start %s", static_cast<LPCSTR>(task.m_strName), static_cast<LPCSTR>(task.GetKindText()),
-           static_cast<LPCSTR>(strNext));
-    if (task.m_nKind != CScheduledTask::kindUnknown)
-        printf(" (%s)", static_cast<LPCSTR>(task.m_when.GetRepeat()));
-    if (task.m_nState == CScheduledTask::stateGone)
-        printf(", removed in the Task Scheduler: taken off the list");
-    else if (task.m_nState == CScheduledTask::stateRegistered)
-        printf("%s, %s", task.m_bEnabled ? "" : ", disabled", task.m_bWakes ? "wakes the machine" : "does not wake the machine");
-    if (task.m_nKind == CScheduledTask::kindRecording)
-        printf(", device %d.%d, file %s", task.m_nDeviceType, task.m_nDeviceIndex, static_cast<LPCSTR>(task.m_strFile));
-    putchar('\n');
-}
-
 int List(const char* p)
 {
     if (*p != '\0')
@@ -255,7 +229,8 @@ int List(const char* p)
     const int nConnected = tasks.Connect();
     const int nTasks = tasks.List(aTasks, CScheduledTask::MAX_TASKS, now, TRUE);
     for (int i = 0; i < nTasks; ++i)
-        PrintTask(aTasks[i], now);
+        printf("\"%s\": %s%s\n", static_cast<LPCSTR>(aTasks[i].m_strName), static_cast<LPCSTR>(aTasks[i].GetSummary(now)),
+               aTasks[i].m_nState == CScheduledTask::stateGone ? ": taken off the list" : "");
     delete[] aTasks;
     printf("twsched: %d task%s\n", nTasks, nTasks == 1 ? "" : "s");
     return nConnected == CTickwardTasks::resultDone ? exitOk : Report("check", "the list", nConnected, tasks.m_hrLast);

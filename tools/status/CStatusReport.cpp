@@ -13,6 +13,8 @@
 #include "journal/CRunJournal.h"
 #include "mailbox/MailboxLayout.h"
 #include "recording/RecordingTable.h"
+#include "schedule/CScheduledTask.h"
+#include "schedule/CTickwardTasks.h"
 
 namespace
 {
@@ -163,6 +165,31 @@ BOOL CStatusReport::PrintRecordings()
                since.wDay, since.wHour, since.wMinute, since.wSecond, entry.dwProcessId);
         ++nShown;
     }
+    if (nShown == 0)
+        printf("  none\n");
+    return TRUE;
+}
+
+BOOL CStatusReport::PrintSchedule()
+{
+    printf("\nScheduled to start within %d hours (tasks Tickward made):\n", SCHEDULE_HOURS);
+    SYSTEMTIME now, next;
+    ::GetLocalTime(&now);
+    FILETIME nowFile, nextFile;
+    ::SystemTimeToFileTime(&now, &nowFile);
+    const ULONGLONG nLimit = ((static_cast<ULONGLONG>(nowFile.dwHighDateTime) << 32) | nowFile.dwLowDateTime)
+                             + SCHEDULE_HOURS * 3600ULL * 10000000ULL;
+    CScheduledTask* aTasks = new CScheduledTask[CScheduledTask::MAX_TASKS];
+    CTickwardTasks tasks;
+    const int nTasks = tasks.List(aTasks, CScheduledTask::MAX_TASKS, now, FALSE);
+    int nShown = 0;
+    // Sorted by next start: the first one past the limit ends the list.
+    for (; nShown < nTasks && aTasks[nShown].GetNextStart(now, next) && ::SystemTimeToFileTime(&next, &nextFile)
+           && ((static_cast<ULONGLONG>(nextFile.dwHighDateTime) << 32) | nextFile.dwLowDateTime) <= nLimit;
+         ++nShown)
+        printf("  \"%s\": %s\n", static_cast<LPCSTR>(aTasks[nShown].m_strName),
+               static_cast<LPCSTR>(aTasks[nShown].GetSummary(now)));
+    delete[] aTasks;
     if (nShown == 0)
         printf("  none\n");
     return TRUE;

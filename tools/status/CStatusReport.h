@@ -2,8 +2,9 @@
 //
 // Holds: CStatusReport. Prints which receiving applications are alive now
 // (by their heartbeat counters, read twice one sample pause apart), the
-// recordings they have declared, the mailbox of every product that has
-// one, and the end of the run journal.
+// recordings they have declared, the tasks Tickward scheduled that start
+// within a day, the mailbox of every product that has one, and the end of
+// the run journal.
 // It only reads: it creates no table and no mailbox, clears no counter and
 // never writes the mailbox or the journal.
 #ifndef TOOLS_STATUS_CSTATUSREPORT_H
@@ -20,8 +21,9 @@ public:
     {
         JOURNAL_LINES = 20,         // lines of the journal shown
         JOURNAL_TAIL = 64 * 1024,   // bytes read from the journal's end, plenty for them
-        TABLE_LOCK_TIMEOUT = 5000   // ms waited for the heartbeat table's mutex; its users hold it
+        TABLE_LOCK_TIMEOUT = 5000,  // ms waited for the heartbeat table's mutex; its users hold it
                                     // for single readings only
+        SCHEDULE_HOURS = 24         // tasks shown that start within this
     };
 
     CStatusReport();
@@ -32,6 +34,7 @@ public:
     // to try.
     BOOL PrintHeartbeats();
     BOOL PrintRecordings();
+    BOOL PrintSchedule();
     BOOL PrintMailboxes();
     BOOL PrintJournal();
 

@@ -19,8 +19,8 @@ namespace
 const char USAGE[] =
     "usage: twstatus\n"
     "Shows in one look which receiving applications are alive (by their heartbeat),\n"
-    "which recordings they declared, what waits in the mailbox, and what Tickward's\n"
-    "last 20 runs did. It only reads.\n"
+    "which recordings they declared, which of Tickward's tasks start within a day,\n"
+    "what waits in the mailbox, and what Tickward's last 20 runs did. It only reads.\n"
     "Exit code: 0 all shown; 1 a part could not be read (the reason is on standard\n"
     "error); 2 wrong arguments.\n"
     "Example: twstatus > state.txt\n";
@@ -40,10 +40,11 @@ int main(int argc, char* argv[])
     // must not hide the mailbox and the journal.
     const BOOL bHeartbeats = report.PrintHeartbeats();
     const BOOL bRecordings = report.PrintRecordings();
+    const BOOL bSchedule = report.PrintSchedule();
     const BOOL bMailboxes = report.PrintMailboxes();
     const BOOL bJournal = report.PrintJournal();
     fflush(stdout);
-    if (bHeartbeats && bRecordings && bMailboxes && bJournal)
+    if (bHeartbeats && bRecordings && bSchedule && bMailboxes && bJournal)
         return 0;
     fprintf(stderr, "%s\n", static_cast<LPCSTR>(report.m_strError));
     return 1;
