@@ -497,14 +497,18 @@ void COrvaneApp::DoHibernate()
 }
 
 // A recording declared by a receiving application is not cut: the request
-// waits for its end, and is not made when PowerWaitLimit runs out first.
-// The last look at the declarations comes right before the request.
+// waits for its end, and is not made when PowerWaitLimit runs out first, or
+// when the machine slept meanwhile. The last look at the declarations comes
+// right before the request.
 BOOL COrvaneApp::AwaitRecordings()
 {
-    CRecordingWait wait;
-    if (wait.Wait(m_record))
+    // The exit code of each outcome of the wait, by CRecordingWait::Outcome.
+    static const int s_anExitCodes[] = { exitDone, exitRecording, exitSlept };
+    CRecordingWait wait(m_pPowerApi);
+    const int nOutcome = wait.Wait(m_record);
+    if (nOutcome == CRecordingWait::outcomeRequest)
         return TRUE;
-    SetExitCode(exitRecording);
+    SetExitCode(s_anExitCodes[nOutcome]);
     return FALSE;
 }
 

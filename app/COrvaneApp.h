@@ -32,8 +32,10 @@ public:
         exitNotDelivered = 2,   // a usable timer command did not reach the application (a job in
                                 // the mailbox of a dead application that could not be started
                                 // has not reached it either)
-        exitRecording = 3       // a power command was not carried out: a recording was still
+        exitRecording = 3,      // a power command was not carried out: a recording was still
                                 // declared when PowerWaitLimit ran out
+        exitSlept = 4           // a power command was not carried out: the machine slept or
+                                // hibernated while it waited for a recording
     };
     enum
     {

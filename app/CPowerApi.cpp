@@ -64,3 +64,21 @@ BOOL CPowerApi::ExitWindowsEx(UINT uFlags, DWORD dwReason)
     ::FreeLibrary(hUser);
     return bResult;
 }
+
+BOOL CPowerApi::GetSleepClocks(ULONGLONG& ullWithSleep, ULONGLONG& ullAwake)
+{
+    // Looked up: neither is in Windows XP's kernel32.
+    typedef BOOL (WINAPI *PFN_QUERYUNBIASED)(ULONGLONG* pTime);
+    typedef ULONGLONG (WINAPI *PFN_GETTICKCOUNT64)();
+    const HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    const PFN_QUERYUNBIASED pfnUnbiased = reinterpret_cast<PFN_QUERYUNBIASED>(
+        reinterpret_cast<void*>(::GetProcAddress(hKernel, "QueryUnbiasedInterruptTime")));
+    const PFN_GETTICKCOUNT64 pfnTicks64 = reinterpret_cast<PFN_GETTICKCOUNT64>(
+        reinterpret_cast<void*>(::GetProcAddress(hKernel, "GetTickCount64")));
+    ULONGLONG ullUnbiased = 0;
+    if (pfnUnbiased == NULL || pfnTicks64 == NULL || !pfnUnbiased(&ullUnbiased))
+        return FALSE;
+    ullWithSleep = pfnTicks64();
+    ullAwake = ullUnbiased / 10000;     // from 100 ns
+    return TRUE;
+}

@@ -1,6 +1,7 @@
 // CRecordingWait.cpp - a power command's wait for declared recordings.
 #include "app/CRecordingWait.h"
 
+#include "app/CPowerApi.h"
 #include "app/CRunRecord.h"
 #include "recording/CRecordingTable.h"
 
@@ -10,7 +11,8 @@ const char SETTINGS_KEY[] = "SOFTWARE\\Tickward";
 const char LIMIT_VALUE[] = "PowerWaitLimit";
 }
 
-CRecordingWait::CRecordingWait()
+CRecordingWait::CRecordingWait(CPowerApi* pPowerApi)
+    : m_pPowerApi(pPowerApi), m_bClocks(FALSE), m_ullWithSleep(0), m_ullAwake(0)
 {
 }
 
@@ -51,7 +53,17 @@ CString CRecordingWait::Describe(const RecordingTable::SEntry* aLive, int nLive)
     return strText;
 }
 
-BOOL CRecordingWait::Wait(CRunRecord& record)
+ULONGLONG CRecordingWait::GetSlept() const
+{
+    ULONGLONG ullWithSleep = 0, ullAwake = 0;
+    if (!m_bClocks || !m_pPowerApi->GetSleepClocks(ullWithSleep, ullAwake))
+        return 0;
+    const ULONGLONG ullPassed = ullWithSleep - m_ullWithSleep;
+    const ULONGLONG ullAwakePassed = ullAwake - m_ullAwake;
+    return ullPassed > ullAwakePassed ? ullPassed - ullAwakePassed : 0;
+}
+
+int CRecordingWait::Wait(CRunRecord& record)
 {
     BOOL bMalformed = FALSE;
     const DWORD dwLimit = ReadLimit(bMalformed);
@@ -67,14 +79,15 @@ BOOL CRecordingWait::Wait(CRunRecord& record)
     RecordingTable::SEntry aLive[RecordingTable::CAPACITY];
     const int nLive = table.Open() ? table.ReadLive(aLive, LOCK_STEP) : 0;
     if (nLive == 0)
-        return TRUE;
+        return outcomeRequest;
     record.Note("waits for " + Describe(aLive, nLive));
     if (dwLimit == 0)
     {
         record.Note("PowerWaitLimit 0: not waited");
-        return TRUE;
+        return outcomeRequest;
     }
     record.WriteProgress("waiting: no request if this run ends first");
+    m_bClocks = m_pPowerApi->GetSleepClocks(m_ullWithSleep, m_ullAwake);
     HANDLE hChanged = ::CreateEventA(NULL, TRUE, FALSE, RecordingTable::CHANGED_EVENT);
     const DWORD dwStart = ::GetTickCount();
     const ULONGLONG ullLimit = static_cast<ULONGLONG>(dwLimit) * 1000;
@@ -89,14 +102,12 @@ BOOL CRecordingWait::Wait(CRunRecord& record)
         const DWORD dwLockStep = LOCK_STEP;
         const int nNow = table.ReadLive(aNow, ullStep < dwLockStep ? static_cast<DWORD>(ullStep) : dwLockStep);
         const ULONGLONG ullElapsed = ::GetTickCount() - dwStart;
-        if (nNow == 0 || ullElapsed >= ullLimit)
+        const ULONGLONG ullSlept = GetSlept();
+        if (nNow == 0 || ullElapsed >= ullLimit || ullSlept > SLEEP_TOLERANCE)
         {
             if (hChanged != NULL)
                 ::CloseHandle(hChanged);
-            CString strNote;
-            strNote.Format("after %lu s", static_cast<DWORD>(ullElapsed / 1000));
-            record.Note(nNow == 0 ? "recordings ended " + strNote : "held by " + Describe(aNow, nNow) + " " + strNote);
-            return nNow == 0;
+            return Conclude(record, aNow, nNow, ullElapsed, ullSlept);
         }
         if (nNow == CRecordingTable::BUSY)
             continue;   // the step was spent waiting for the lock
@@ -104,6 +115,22 @@ BOOL CRecordingWait::Wait(CRunRecord& record)
         const DWORD dwRecheck = RECHECK;
         WaitForChange(hChanged, aNow, nNow, ullLeft < dwRecheck ? static_cast<DWORD>(ullLeft) : dwRecheck);
     }
+}
+
+// The last line of the wait, and its outcome: a sleep outweighs the rest.
+int CRecordingWait::Conclude(CRunRecord& record, const RecordingTable::SEntry* aNow, int nNow, ULONGLONG ullElapsed,
+                             ULONGLONG ullSlept)
+{
+    CString strNote;
+    if (ullSlept > SLEEP_TOLERANCE)
+    {
+        strNote.Format("the machine slept %lu s while this run waited: no request", static_cast<DWORD>(ullSlept / 1000));
+        record.Note(strNote);
+        return outcomeSlept;
+    }
+    strNote.Format("after %lu s", static_cast<DWORD>(ullElapsed / 1000));
+    record.Note(nNow == 0 ? "recordings ended " + strNote : "held by " + Describe(aNow, nNow) + " " + strNote);
+    return nNow == 0 ? outcomeRequest : outcomeHeld;
 }
 
 // Wakes at a recording's end, a declaring process's death or the time-out.

@@ -44,7 +44,16 @@ class CRecordingPowerApi : public CPowerApi
 {
 public:
     DWORD m_dwPlatformId;
-    explicit CRecordingPowerApi(DWORD dwPlatformId) : m_dwPlatformId(dwPlatformId) {}
+    ULONGLONG m_ullSleep;   // the machine sleeps this long right after a wait begins
+    int m_nClockReads;
+    explicit CRecordingPowerApi(DWORD dwPlatformId) : m_dwPlatformId(dwPlatformId), m_ullSleep(0), m_nClockReads(0) {}
+
+    virtual BOOL GetSleepClocks(ULONGLONG& ullWithSleep, ULONGLONG& ullAwake)
+    {
+        ullWithSleep = m_nClockReads++ > 0 ? m_ullSleep : 0;
+        ullAwake = 0;
+        return TRUE;
+    }
 
     virtual BOOL GetVersionEx(OSVERSIONINFOA* pInfo)
     {
@@ -263,11 +272,12 @@ HANDLE StartRecordingReceiver(const std::string& strExe, const CLocalAppData& ap
 // within PowerWaitLimit; past it, no request and exit 3. A table whose lock
 // a hung process holds may hold a recording: it holds the standby as long.
 // The other architecture's receiver (TICKWARD_OTHER_RECEIVER, which
-// otherarch.sh sets) declares into the same table, read alike.
+// otherarch.sh sets) declares into the same table, read alike. A sleep
+// while it waits (told by the clocks) ends the run without a request.
 TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
 {
     CLocalAppData appData(BinPath("journal recordings"));
-    enum { none, here, receiver, hung, otherArch };
+    enum { none, here, receiver, hung, otherArch, sleeps };
     const struct
     {
         const char* pszLimit;
@@ -284,6 +294,7 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
         { "text", none, FALSE, 0, "| PowerWaitLimit is no REG_DWORD: 21600 s taken, standby requested | exit 0" },
         { "2", hung, FALSE, 3, "waits for the locked table of recordings, held by the locked table of recordings after 2 s | exit 3" },
         { NULL, otherArch, TRUE, 0, "waits for recording on device 1.7 (C:\\Rec\\film.ts, process " },
+        { "2", sleeps, FALSE, 4, "the machine slept 3600 s while this run waited: no request | exit 4" },
     };
     const char* pszOtherReceiver = getenv("TICKWARD_OTHER_RECEIVER");
     for (const auto& c : cases)
@@ -295,7 +306,9 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
         CRecording recording;
         CHungTableHolder holder(c.nDeclarer == hung);
         HANDLE hReceiver = NULL;
-        ASSERT_TRUE(c.nDeclarer != here || recording.Begin(1, 7, "C:\\Rec\\film.ts"));
+        ASSERT_TRUE((c.nDeclarer != here && c.nDeclarer != sleeps) || recording.Begin(1, 7, "C:\\Rec\\film.ts"));
+        m_power.m_ullSleep = c.nDeclarer == sleeps ? 3600000 : 0;
+        m_power.m_nClockReads = 0;
         if (c.nDeclarer == receiver || c.nDeclarer == otherArch)
         {
             hReceiver = StartRecordingReceiver(c.nDeclarer == receiver ? BinPath("receiver.exe") : pszOtherReceiver,

@@ -149,15 +149,19 @@ TEST(GuideExamples, ExitCodeTablesHoldTheCodesOfRealRuns)
     ASSERT_TRUE(recording.Begin(1, 2, "C:\\Rec\\film.ts"));
     CSavedRegistryKey saved(HKEY_CURRENT_USER, "SOFTWARE\\Tickward");
     SetPowerWaitLimit("1");
-    CDebuggeeRun held;
+    CDebuggeeRun held, slept;
     ASSERT_TRUE(held.Run(Quoted(BinPath("tickward_nopower.exe")) + " -E;2"));
+    SetEnvironmentVariableA("TICKWARD_NOPOWER_SLEPT", "1");
+    ASSERT_TRUE(slept.Run(Quoted(BinPath("tickward_nopower.exe")) + " -E;2"));
+    SetEnvironmentVariableA("TICKWARD_NOPOWER_SLEPT", NULL);
     const std::set<DWORD> real = {
         RunTickward("").m_dwExitCode,
         RunTickward("-E;7").m_dwExitCode,
         RunTickward(TimerJob(appData.m_strFolder + "\\no such\\tvapp.exe")).m_dwExitCode,
         held.m_dwExitCode,
+        slept.m_dwExitCode,
     };
-    EXPECT_EQ(std::set<DWORD>({ 0, 1, 2, 3 }), real);
+    EXPECT_EQ(std::set<DWORD>({ 0, 1, 2, 3, 4 }), real);
     EXPECT_EQ(real, TableCodes("README.md", "## Exit codes"));
     EXPECT_EQ(real, TableCodes("docs/operator-guide.md", "## Exit codes"));
 }
