@@ -30,6 +30,7 @@ COrvaneApp::COrvaneApp()
     : CWinApp(NULL),
       m_dwStartWindow(START_WINDOW),
       m_dwDeliveryLockTimeout(DELIVERY_LOCK_TIMEOUT),
+      m_dwSettleTime(CRecordingWait::SETTLE_TIME),
       m_nExitCode(exitDone),
       m_dwStartError(ERROR_SUCCESS),
       m_dwStartedProcessId(0),
@@ -504,7 +505,8 @@ BOOL COrvaneApp::AwaitRecordings()
 {
     // The exit code of each outcome of the wait, by CRecordingWait::Outcome.
     static const int s_anExitCodes[] = { exitDone, exitRecording, exitSlept };
-    CRecordingWait wait(m_pPowerApi);
+    CRecordingWait wait(m_pPowerApi, m_dwStartWindow);
+    wait.m_dwSettle = m_dwSettleTime;
     const int nOutcome = wait.Wait(m_record);
     if (nOutcome == CRecordingWait::outcomeRequest)
         return TRUE;

@@ -73,6 +73,7 @@ public:
     char m_szCmdLine[CMDLINE_BUFFER_SIZE];  // the timer command as received
     DWORD m_dwStartWindow;                  // START_WINDOW; a test shortens it
     DWORD m_dwDeliveryLockTimeout;          // DELIVERY_LOCK_TIMEOUT; a test shortens it
+    DWORD m_dwSettleTime;                   // CRecordingWait::SETTLE_TIME; a test shortens it
 
 // Implementation
 protected:

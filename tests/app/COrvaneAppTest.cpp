@@ -16,6 +16,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -216,18 +217,19 @@ TEST_F(DispatchTest, PowerCommandsLineIsInTheJournalBeforeItsRequest)
         << g_strJournalAtRequest;
 }
 
-// While it lives, a thread of its own holds the lock of the table of
-// recordings, as a process that hangs holding it.
-class CHungTableHolder
+// Until released, a thread of its own holds the named mutex (none for
+// NULL), as another process would: the table of recordings' lock as one
+// that hangs holding it, or the delivery mutex as a delivery in progress.
+class CMutexHolder
 {
 public:
-    explicit CHungTableHolder(BOOL bHold) : m_hRelease(CreateEventA(NULL, TRUE, FALSE, NULL))
+    explicit CMutexHolder(const char* pszMutex) : m_hRelease(CreateEventA(NULL, TRUE, FALSE, NULL))
     {
-        if (!bHold)
+        if (pszMutex == NULL)
             return;
         HANDLE hHeld = CreateEventA(NULL, TRUE, FALSE, NULL);
-        m_holder = std::thread([this, hHeld] {
-            HANDLE hMutex = CreateMutexA(NULL, TRUE, "MUTEX_TickwardRecordings");
+        m_holder = std::thread([this, hHeld, pszMutex] {
+            HANDLE hMutex = CreateMutexA(NULL, TRUE, pszMutex);
             SetEvent(hHeld);
             WaitForSingleObject(m_hRelease, INFINITE);
             ReleaseMutex(hMutex);
@@ -236,7 +238,8 @@ public:
         WaitForSingleObject(hHeld, 10000);
         CloseHandle(hHeld);
     }
-    virtual ~CHungTableHolder()
+    void Release() { SetEvent(m_hRelease); }
+    virtual ~CMutexHolder()
     {
         SetEvent(m_hRelease);
         if (m_holder.joinable())
@@ -273,11 +276,13 @@ HANDLE StartRecordingReceiver(const std::string& strExe, const CLocalAppData& ap
 // a hung process holds may hold a recording: it holds the standby as long.
 // The other architecture's receiver (TICKWARD_OTHER_RECEIVER, which
 // otherarch.sh sets) declares into the same table, read alike. A sleep
-// while it waits (told by the clocks) ends the run without a request.
+// while it waits (told by the clocks) ends the run without a request. Jobs
+// on their way hold it as recordings do (the settle time after them cut to
+// 1 s here), and so does a recording task due within PowerLeadTime.
 TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
 {
     CLocalAppData appData(BinPath("journal recordings"));
-    enum { none, here, receiver, hung, otherArch, sleeps };
+    enum { none, here, receiver, hung, otherArch, sleeps, waitingJob, delivery, starting, dueTask };
     const struct
     {
         const char* pszLimit;
@@ -295,7 +300,13 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
         { "2", hung, FALSE, 3, "waits for the locked table of recordings, held by the locked table of recordings after 2 s | exit 3" },
         { NULL, otherArch, TRUE, 0, "waits for recording on device 1.7 (C:\\Rec\\film.ts, process " },
         { "2", sleeps, FALSE, 4, "the machine slept 3600 s while this run waited: no request | exit 4" },
+        { NULL, waitingJob, TRUE, 0, "waits for a job in mailbox slot 1 for a live receiving application, all taken, "
+                                     "nothing declared after " },
+        { NULL, delivery, TRUE, 0, "waits for a delivery in progress, all taken, nothing declared after " },
+        { "2", starting, FALSE, 3, "held by the application Tickward started for counter 1.7 (process " },
+        { "2", dueTask, FALSE, 3, "held by the recording task \"Tickward test\\due\" due at " },
     };
+    const char TASKS_KEY[] = "SOFTWARE\\Tickward\\Tasks";
     const char* pszOtherReceiver = getenv("TICKWARD_OTHER_RECEIVER");
     for (const auto& c : cases)
     {
@@ -304,8 +315,29 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
         SCOPED_TRACE(c.pszFacts);
         SetPowerWaitLimit(c.pszLimit);
         CRecording recording;
-        CHungTableHolder holder(c.nDeclarer == hung);
+        CMutexHolder holder(c.nDeclarer == hung ? "MUTEX_TickwardRecordings" : c.nDeclarer == delivery ? DELIVERY_MUTEX : NULL);
+        std::unique_ptr<CHeartbeatRun> pHeartbeat(c.nDeclarer == waitingJob ? new CHeartbeatRun(1, 7) : NULL);
         HANDLE hReceiver = NULL;
+        if (c.nDeclarer == waitingJob)
+            WriteSlot(1, MailboxJob("010107"));
+        if (c.nDeclarer == starting)
+            CStartRecord(1, 7).Write(GetCurrentProcessId());
+        if (c.nDeclarer == dueTask)
+        {
+            // Every day, five minutes from now: within the default quarter of an hour.
+            SYSTEMTIME now, soon;
+            GetLocalTime(&now);
+            FILETIME file;
+            SystemTimeToFileTime(&now, &file);
+            ULARGE_INTEGER ticks = { { file.dwLowDateTime, file.dwHighDateTime } };
+            ticks.QuadPart += 5 * 60 * 10000000ULL;
+            file.dwLowDateTime = ticks.LowPart;
+            file.dwHighDateTime = ticks.HighPart;
+            FileTimeToSystemTime(&file, &soon);
+            char szRecord[80];
+            sprintf(szRecord, "recording;daily;2026-01-01T%02u:%02u:00;1.7;C:\\Rec\\due.ts", soon.wHour, soon.wMinute);
+            SHSetValueA(HKEY_CURRENT_USER, TASKS_KEY, "Tickward test\\due", REG_SZ, szRecord, static_cast<DWORD>(strlen(szRecord) + 1));
+        }
         ASSERT_TRUE((c.nDeclarer != here && c.nDeclarer != sleeps) || recording.Begin(1, 7, "C:\\Rec\\film.ts"));
         m_power.m_ullSleep = c.nDeclarer == sleeps ? 3600000 : 0;
         m_power.m_nClockReads = 0;
@@ -316,9 +348,13 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
             ASSERT_TRUE(hReceiver != NULL);
         }
         std::thread ender([&] {
-            Sleep(500);
+            Sleep(c.nDeclarer == delivery ? 1500 : 500);    // past the first look's wait for the mutex
             if (c.bEnds && hReceiver != NULL)
                 TerminateProcess(hReceiver, 1);
+            else if (c.bEnds && c.nDeclarer == waitingJob)
+                WriteSlot(1, "xxx");    // taken
+            else if (c.bEnds && c.nDeclarer == delivery)
+                holder.Release();
             else if (c.bEnds)
                 recording.End();
         });
@@ -326,6 +362,7 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
         const size_t nJournalBefore = ReadFileText(appData.JournalPath()).size();
         CDispatchApp app;
         app.SetPowerApi(&m_power);
+        app.m_dwSettleTime = 1000;
         std::string strTail("-E;2");
         app.m_lpCmdLine = &strTail[0];
         app.InitInstance();
@@ -336,6 +373,9 @@ TEST_F(DispatchTest, StandbyWaitsForDeclaredRecordingsWithinPowerWaitLimit)
         EXPECT_NE(std::string::npos, ReadFileText(appData.JournalPath()).find(c.pszFacts, nJournalBefore));
         if (hReceiver != NULL)
             CloseHandle(hReceiver);
+        CStartRecord::ForgetAll();
+        SHDeleteKeyA(HKEY_CURRENT_USER, TASKS_KEY);
+        DeleteMailbox();
     }
     SetPowerWaitLimit(NULL);
     DeleteMailbox();
