@@ -10,6 +10,7 @@
 #include "instance/HeartbeatTable.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 namespace
 {
@@ -103,7 +104,7 @@ int CJobsOnTheirWay::ReadWaitingJobs(int* anCounters, int* anSlots)
             continue;
         szText[cbText] = '\0';
         CCmdLineParams params;
-        if (lstrcmpA(szText, MailboxLayout::CONSUMED_MARK) == 0 || !ParseCmdLine(szText, &params, FALSE, FALSE)
+        if (strcmp(szText, MailboxLayout::CONSUMED_MARK) == 0 || !ParseCmdLine(szText, &params, FALSE, FALSE)
             || !HeartbeatTable::IsValidIndex(params.GetDeviceIndex(0)))
             continue;
         const int nCategory = HeartbeatTable::GetCategory(params.GetDeviceType(0));

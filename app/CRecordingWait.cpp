@@ -132,6 +132,7 @@ int CRecordingWait::Wait(CRunRecord& record)
         return outcomeRequest;
     }
     record.WriteProgress("waiting: no request if this run ends first");
+    m_waiting.Publish(Describe(look));
     m_bClocks = m_pPowerApi->GetSleepClocks(m_ullWithSleep, m_ullAwake);
     HANDLE hChanged = ::CreateEventA(NULL, TRUE, FALSE, RecordingTable::CHANGED_EVENT);
     const DWORD dwStart = ::GetTickCount();
@@ -153,6 +154,7 @@ int CRecordingWait::Wait(CRunRecord& record)
                 ::CloseHandle(hChanged);
             return Conclude(record, look, ullElapsed, ullSlept);
         }
+        m_waiting.Publish(Describe(look));
         if (look.nLive == CRecordingTable::BUSY)
             continue;   // the step was spent waiting for the lock
         // Jobs on their way are looked at often: they leave no event.

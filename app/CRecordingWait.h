@@ -27,6 +27,7 @@
 #include "afx/CString.h"
 #include "app/CDueRecordings.h"
 #include "app/CJobsOnTheirWay.h"
+#include "journal/CWaitingRuns.h"
 #include "recording/RecordingTable.h"
 
 class CPowerApi;
@@ -93,6 +94,7 @@ private:
     CPowerApi* m_pPowerApi;
     CJobsOnTheirWay m_jobs;
     CDueRecordings m_due;
+    CWaitingRuns m_waiting;     // what twstatus shows of this run while it waits
     ULONGLONG m_ullLastJob;     // ms into the wait (plus 1) a job was last seen on its way; 0: none since
                                 // the last declaration
     BOOL m_bOnlyRecordings;

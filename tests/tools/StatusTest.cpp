@@ -145,3 +145,25 @@ TEST_F(StatusTest, TableWhoseMutexAHungProgramHoldsIsReportedBusy)
     ExpectShown(strOutput, "  none yet: the first job makes it\r\n");
     ExpectShown(strOutput, "  none yet: Tickward has not run\r\n");
 }
+
+// A power command that waits is shown with what it waits for, until it ends.
+TEST_F(StatusTest, WaitingPowerCommandIsShownWithWhatItWaitsFor)
+{
+    CRecording recording;
+    ASSERT_TRUE(recording.Begin(1, 2, "C:\\Rec\\film.ts"));
+    SetPowerWaitLimit("60");
+    HANDLE hRun = StartProcess(Quoted(BinPath("tickward_nopower.exe")) + " -E;2");
+    ASSERT_TRUE(hRun != NULL);
+    const std::string strRun = "(no request while this holds):\r\n  process " + std::to_string(GetProcessId(hRun)) + ", since ";
+    const std::string strWhat = ": recording on device 1.2 (C:\\Rec\\film.ts, process " + std::to_string(GetCurrentProcessId()) + ")\r\n";
+    std::string strOutput;
+    EXPECT_TRUE(WaitUntil([&] { return Status(strOutput) == 0 && strOutput.find(strWhat) != std::string::npos; }, 10000, 100))
+        << strOutput;
+    ExpectShown(strOutput, strRun);
+    recording.End();
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hRun, 10000));
+    CloseHandle(hRun);
+    EXPECT_EQ(0u, Status(strOutput));
+    ExpectShown(strOutput, "(no request while this holds):\r\n  none\r\n");
+    SetPowerWaitLimit(NULL);
+}

@@ -11,6 +11,7 @@
 #include "instance/CSharedMemory.h"
 #include "instance/HeartbeatTable.h"
 #include "journal/CRunJournal.h"
+#include "journal/CWaitingRuns.h"
 #include "mailbox/MailboxLayout.h"
 #include "recording/RecordingTable.h"
 #include "schedule/CScheduledTask.h"
@@ -166,6 +167,19 @@ BOOL CStatusReport::PrintRecordings()
         ++nShown;
     }
     if (nShown == 0)
+        printf("  none\n");
+    return TRUE;
+}
+
+BOOL CStatusReport::PrintWaitingRuns()
+{
+    printf("\nPower commands waiting (no request while this holds):\n");
+    CWaitingRuns::SRun aRuns[CWaitingRuns::MAX_RUNS];
+    const int nRuns = CWaitingRuns::ReadAll(aRuns, CWaitingRuns::MAX_RUNS);
+    for (int i = 0; i < nRuns; ++i)
+        printf("  process %lu, since %s: %s\n", aRuns[i].dwProcessId, static_cast<LPCSTR>(aRuns[i].strSince),
+               static_cast<LPCSTR>(CRunJournal::Escape(aRuns[i].strWhat)));
+    if (nRuns == 0)
         printf("  none\n");
     return TRUE;
 }

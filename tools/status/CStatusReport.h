@@ -2,8 +2,8 @@
 //
 // Holds: CStatusReport. Prints which receiving applications are alive now
 // (by their heartbeat counters, read twice one sample pause apart), the
-// recordings they have declared, the tasks Tickward scheduled that start
-// within a day, the mailbox of every product that has one, and the end of
+// recordings they have declared, the power commands that wait and what
+// for, the tasks Tickward scheduled that start within a day, the mailbox of every product that has one, and the end of
 // the run journal.
 // It only reads: it creates no table and no mailbox, clears no counter and
 // never writes the mailbox or the journal.
@@ -34,6 +34,7 @@ public:
     // to try.
     BOOL PrintHeartbeats();
     BOOL PrintRecordings();
+    BOOL PrintWaitingRuns();
     BOOL PrintSchedule();
     BOOL PrintMailboxes();
     BOOL PrintJournal();

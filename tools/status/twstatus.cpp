@@ -19,8 +19,9 @@ namespace
 const char USAGE[] =
     "usage: twstatus\n"
     "Shows in one look which receiving applications are alive (by their heartbeat),\n"
-    "which recordings they declared, which of Tickward's tasks start within a day,\n"
-    "what waits in the mailbox, and what Tickward's last 20 runs did. It only reads.\n"
+    "which recordings they declared, which power commands wait and what for, which\n"
+    "of Tickward's tasks start within a day, what waits in the mailbox, and what\n"
+    "Tickward's last 20 runs did. It only reads.\n"
     "Exit code: 0 all shown; 1 a part could not be read (the reason is on standard\n"
     "error); 2 wrong arguments.\n"
     "Example: twstatus > state.txt\n";
@@ -40,11 +41,12 @@ int main(int argc, char* argv[])
     // must not hide the mailbox and the journal.
     const BOOL bHeartbeats = report.PrintHeartbeats();
     const BOOL bRecordings = report.PrintRecordings();
+    const BOOL bWaiting = report.PrintWaitingRuns();
     const BOOL bSchedule = report.PrintSchedule();
     const BOOL bMailboxes = report.PrintMailboxes();
     const BOOL bJournal = report.PrintJournal();
     fflush(stdout);
-    if (bHeartbeats && bRecordings && bSchedule && bMailboxes && bJournal)
+    if (bHeartbeats && bRecordings && bWaiting && bSchedule && bMailboxes && bJournal)
         return 0;
     fprintf(stderr, "%s\n", static_cast<LPCSTR>(report.m_strError));
     return 1;
