@@ -4,8 +4,6 @@
 #include "app/CRunRecord.h"
 #include "schedule/CScheduledTask.h"
 
-#include <new>
-
 namespace
 {
 const ULONGLONG TICKS_PER_MS = 10000;
@@ -62,9 +60,7 @@ int CDueRecordings::Look(BOOL bOnItsWay, CString& strFirst, DWORD& dwNextLook, C
 {
     if (m_ullLead == 0)
         return 0;
-    CScheduledTask* aTasks = new (std::nothrow) CScheduledTask[CScheduledTask::MAX_TASKS];
-    if (aTasks == NULL)
-        return 0;
+    CScheduledTask* aTasks = new CScheduledTask[CScheduledTask::MAX_TASKS];
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     const ULONGLONG ullNow = ToTicks(now);

@@ -589,7 +589,8 @@ void PrintResults(int nRuns, const CResults& results)
     const double dSettle = Median(results.m_aAfterSettle);
     printf("- A power command held by a job on its way (tickward_nopower.exe -E;2 while a job waits in the mailbox"
            " for a live device; it looks every %d ms): from the job's being taken to the command's end, less the"
-           " %d ms settle time, a median of %.0f ms (%.0f-%.0f) in %d runs (goal: within 1000 ms: %s); a command"
+           " %d ms settle time, a median of %.0f ms (%.0f-%.0f) in %d runs (the settle time counts from the last"
+           " look that saw the job, up to a look before it was taken; goal: within 1000 ms: %s); a command"
            " that a job held %d s used %.1f ms of CPU (goal: 10 ms or less: %s).\n",
            CRecordingWait::JOB_STEP, CRecordingWait::SETTLE_TIME, dSettle, Min(results.m_aAfterSettle),
            Max(results.m_aAfterSettle), static_cast<int>(results.m_aAfterSettle.size()),
