@@ -99,43 +99,50 @@ LPCSTR ReadPath(LPCSTR psz, CString& strPath)
     return *psz == '"' ? psz + 1 : psz;
 }
 
-// Reads "--type N", "--index N", "--pause MS", "--record MS", "--log FILE" and "--stop" from the front of
-// the command tail; whatever follows them is a job.
+// The options: each name as typed (with its blank when a value follows) and
+// the one field its value goes to.
+struct SOptionRule
+{
+    const char* pszName;
+    BOOL SOptions::*pbFlag;
+    int SOptions::*pnNumber;
+    DWORD SOptions::*pdwMilliseconds;
+    CString SOptions::*pstrPath;
+};
+const SOptionRule OPTION_RULES[] = {
+    { "--stop", &SOptions::bStop, NULL, NULL, NULL },
+    { "--type ", NULL, &SOptions::nType, NULL, NULL },
+    { "--index ", NULL, &SOptions::nIndex, NULL, NULL },
+    { "--pause ", NULL, NULL, &SOptions::dwJobPause, NULL },
+    { "--record ", NULL, NULL, &SOptions::dwRecord, NULL },
+    { "--log ", NULL, NULL, NULL, &SOptions::strLog },
+};
+
+// Reads the options from the front of the command tail; whatever follows
+// them is a job.
 LPCSTR ReadOptions(LPCSTR pszTail, SOptions& options)
 {
     for (;;)
     {
         while (*pszTail == ' ' || *pszTail == '\t')
             ++pszTail;
-        if (strncmp(pszTail, "--stop", 6) == 0)
-        {
-            options.bStop = TRUE;
-            pszTail += 6;
-        }
-        else if (strncmp(pszTail, "--type ", 7) == 0)
-        {
-            options.nType = static_cast<int>(strtol(pszTail + 7, const_cast<char**>(&pszTail), 0));
-        }
-        else if (strncmp(pszTail, "--index ", 8) == 0)
-        {
-            options.nIndex = static_cast<int>(strtol(pszTail + 8, const_cast<char**>(&pszTail), 0));
-        }
-        else if (strncmp(pszTail, "--pause ", 8) == 0)
-        {
-            options.dwJobPause = strtoul(pszTail + 8, const_cast<char**>(&pszTail), 0);
-        }
-        else if (strncmp(pszTail, "--record ", 9) == 0)
-        {
-            options.dwRecord = strtoul(pszTail + 9, const_cast<char**>(&pszTail), 0);
-        }
-        else if (strncmp(pszTail, "--log ", 6) == 0)
-        {
-            pszTail = ReadPath(pszTail + 6, options.strLog);
-        }
-        else
-        {
+        const SOptionRule* pRule = NULL;
+        for (size_t i = 0; pRule == NULL && i < sizeof(OPTION_RULES) / sizeof(OPTION_RULES[0]); ++i)
+            if (strncmp(pszTail, OPTION_RULES[i].pszName, strlen(OPTION_RULES[i].pszName)) == 0)
+                pRule = &OPTION_RULES[i];
+        if (pRule == NULL)
             return pszTail;
-        }
+        pszTail += strlen(pRule->pszName);
+        char* pszEnd = const_cast<char*>(pszTail);
+        if (pRule->pbFlag != NULL)
+            options.*pRule->pbFlag = TRUE;
+        else if (pRule->pnNumber != NULL)
+            options.*pRule->pnNumber = static_cast<int>(strtol(pszTail, &pszEnd, 0));
+        else if (pRule->pdwMilliseconds != NULL)
+            options.*pRule->pdwMilliseconds = strtoul(pszTail, &pszEnd, 0);
+        else
+            pszEnd = const_cast<char*>(ReadPath(pszTail, options.*pRule->pstrPath));
+        pszTail = pszEnd;
     }
 }
 
