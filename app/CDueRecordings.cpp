@@ -3,37 +3,22 @@
 
 #include "app/CRunRecord.h"
 #include "schedule/CScheduledTask.h"
+#include "schedule/TimeTicks.h"
 
 namespace
 {
-const ULONGLONG TICKS_PER_MS = 10000;
 const DWORD STARTED_LOOK = 1000;    // ms between looks while a started task has not run
-
-ULONGLONG ToTicks(const SYSTEMTIME& time)
-{
-    FILETIME file = { 0, 0 };
-    ::SystemTimeToFileTime(&time, &file);
-    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-}
-
-SYSTEMTIME FromTicks(ULONGLONG ullTicks)
-{
-    const FILETIME file = { static_cast<DWORD>(ullTicks), static_cast<DWORD>(ullTicks >> 32) };
-    SYSTEMTIME time;
-    ::FileTimeToSystemTime(&file, &time);
-    return time;
-}
 
 void Lower(DWORD& dwNextLook, ULONGLONG ullTicks)
 {
-    const ULONGLONG ullMs = ullTicks / TICKS_PER_MS + 1;
+    const ULONGLONG ullMs = ullTicks / TimeTicks::PER_MS + 1;
     if (ullMs < dwNextLook)
         dwNextLook = static_cast<DWORD>(ullMs);
 }
 }
 
 CDueRecordings::CDueRecordings(DWORD dwLead)
-    : m_ullLead(static_cast<ULONGLONG>(dwLead) * 1000 * TICKS_PER_MS), m_nStarted(0)
+    : m_ullLead(static_cast<ULONGLONG>(dwLead) * 1000 * TimeTicks::PER_MS), m_nStarted(0)
 {
 }
 
@@ -63,10 +48,10 @@ int CDueRecordings::Look(BOOL bOnItsWay, CString& strFirst, DWORD& dwNextLook, C
     CScheduledTask* aTasks = new CScheduledTask[CScheduledTask::MAX_TASKS];
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    const ULONGLONG ullNow = ToTicks(now);
-    const ULONGLONG ullGrace = GRACE * TICKS_PER_MS;
+    const ULONGLONG ullNow = TimeTicks::FromSystemTime(now);
+    const ULONGLONG ullGrace = GRACE * TimeTicks::PER_MS;
     // A start up to GRACE ago counts still.
-    const SYSTEMTIME since = FromTicks(ullNow - ullGrace);
+    const SYSTEMTIME since = TimeTicks::ToSystemTime(ullNow - ullGrace);
     const int nTasks = CScheduledTask::ReadAll(aTasks, CScheduledTask::MAX_TASKS, since);
     int nHolding = 0;
     for (int i = 0; i < nTasks; ++i)
@@ -74,14 +59,14 @@ int CDueRecordings::Look(BOOL bOnItsWay, CString& strFirst, DWORD& dwNextLook, C
         SYSTEMTIME next;
         if (aTasks[i].m_nKind != CScheduledTask::kindRecording || !aTasks[i].GetNextStart(since, next))
             continue;
-        const ULONGLONG ullStart = ToTicks(next);
+        const ULONGLONG ullStart = TimeTicks::FromSystemTime(next);
         SStarted* pStarted = ullStart <= ullNow ? FindStarted(aTasks[i].m_strName, ullStart) : NULL;
         if (pStarted != NULL)
             pStarted->bRan = pStarted->bRan || bOnItsWay;
         const BOOL bHolds = ullStart > ullNow ? ullStart - ullNow <= m_ullLead : pStarted != NULL && !pStarted->bRan;
         if (!bHolds)
             continue;
-        Lower(dwNextLook, ullStart > ullNow ? ullStart - ullNow : STARTED_LOOK * TICKS_PER_MS);
+        Lower(dwNextLook, ullStart > ullNow ? ullStart - ullNow : STARTED_LOOK * TimeTicks::PER_MS);
         if (nHolding++ == 0)
             strFirst.Format("the recording task \"%s\" due at %02u:%02u", static_cast<LPCSTR>(aTasks[i].m_strName),
                             next.wHour, next.wMinute);

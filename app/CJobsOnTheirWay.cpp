@@ -8,15 +8,10 @@
 #include "cmdline/ParseCmdLine.h"
 #include "instance/CSharedMemory.h"
 #include "instance/HeartbeatTable.h"
-
-#include <stdlib.h>
-#include <string.h>
+#include "mailbox/CRegistry.h"
 
 namespace
 {
-const char STARTING_KEY[] = "SOFTWARE\\Tickward\\Starting";
-const int NO_COUNTER = -1;
-
 // The heartbeat table's counters, copied under its mutex; FALSE when the
 // mutex stayed held.
 BOOL ReadCounters(CSharedMemory& table, DWORD* adwCounters, DWORD dwLockWait)
@@ -65,55 +60,38 @@ int CJobsOnTheirWay::Look(CString& strFirst, DWORD dwLockWait)
 
 int CJobsOnTheirWay::LookAtStarts(CString& strFirst)
 {
-    HKEY hKey = NULL;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, STARTING_KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
-        return 0;
-    int nStarting = 0;
-    char szName[32];
-    for (DWORD dwIndex = 0;; ++dwIndex)
-    {
-        DWORD cchName = sizeof(szName);
-        const LONG nRead = ::RegEnumValueA(hKey, dwIndex, szName, &cchName, NULL, NULL, NULL, NULL);
-        if (nRead == ERROR_NO_MORE_ITEMS)
-            break;
-        char* pDot = NULL;
-        const int nCategory = static_cast<int>(strtol(szName, &pDot, 10));
-        const int nIndex = nRead == ERROR_SUCCESS && *pDot == '.' ? atoi(pDot + 1) : NO_COUNTER;
-        const DWORD dwProcess = nIndex != NO_COUNTER ? CStartRecord(nCategory, nIndex).GetStarting(m_dwStartWindow) : 0;
-        if (dwProcess != 0 && nStarting++ == 0)
-            strFirst.Format("the application Tickward started for counter %d.%d (process %lu)", nCategory, nIndex,
-                            dwProcess);
-    }
-    ::RegCloseKey(hKey);
+    int nCategory = 0, nIndex = 0;
+    DWORD dwProcessId = 0;
+    const int nStarting = CStartRecord::FindStarting(m_dwStartWindow, nCategory, nIndex, dwProcessId);
+    if (nStarting > 0)
+        strFirst.Format("the application Tickward started for counter %d.%d (process %lu)", nCategory, nIndex,
+                        dwProcessId);
     return nStarting;
 }
 
 // A job the reader has not taken yet: neither empty nor marked.
 int CJobsOnTheirWay::ReadWaitingJobs(int* anCounters, int* anSlots)
 {
-    HKEY hKey = NULL;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, MailboxLayout::KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+    CString astrNames[MailboxLayout::SLOT_COUNT], astrTexts[MailboxLayout::SLOT_COUNT];
+    BOOL abFound[MailboxLayout::SLOT_COUNT];
+    for (int i = 0; i < MailboxLayout::SLOT_COUNT; ++i)
+        astrNames[i] = MailboxLayout::GetSlotName(MailboxLayout::FIRST_SLOT + i);
+    CRegistry registry;
+    if (!registry.ReadStrings(MailboxLayout::KEY, astrNames, MailboxLayout::SLOT_COUNT, astrTexts, abFound))
         return 0;
     int nJobs = 0;
-    for (int nSlot = MailboxLayout::FIRST_SLOT; nSlot <= MailboxLayout::LAST_SLOT; ++nSlot)
+    for (int i = 0; i < MailboxLayout::SLOT_COUNT; ++i)
     {
-        char szText[MailboxLayout::TEXT_LIMIT];
-        DWORD cbText = sizeof(szText) - 1, dwType = REG_NONE;
-        if (::RegQueryValueExA(hKey, MailboxLayout::GetSlotName(nSlot), NULL, &dwType,
-                               reinterpret_cast<BYTE*>(szText), &cbText) != ERROR_SUCCESS || dwType != REG_SZ)
-            continue;
-        szText[cbText] = '\0';
         CCmdLineParams params;
-        if (strcmp(szText, MailboxLayout::CONSUMED_MARK) == 0 || !ParseCmdLine(szText, &params, FALSE, FALSE)
-            || !HeartbeatTable::IsValidIndex(params.GetDeviceIndex(0)))
+        if (!abFound[i] || astrTexts[i] == MailboxLayout::CONSUMED_MARK
+            || !ParseCmdLine(astrTexts[i], &params, FALSE, FALSE) || !HeartbeatTable::IsValidIndex(params.GetDeviceIndex(0)))
             continue;
         const int nCategory = HeartbeatTable::GetCategory(params.GetDeviceType(0));
         if (!HeartbeatTable::IsValidCategory(nCategory))
             continue;
         anCounters[nJobs] = HeartbeatTable::GetCounterOffset(nCategory, params.GetDeviceIndex(0)) / sizeof(DWORD);
-        anSlots[nJobs++] = nSlot;
+        anSlots[nJobs++] = MailboxLayout::FIRST_SLOT + i;
     }
-    ::RegCloseKey(hKey);
     return nJobs;
 }
 

@@ -3,6 +3,8 @@
 
 #include "instance/CProcessIdentity.h"
 
+#include <stdlib.h>
+
 namespace
 {
 const char STARTING_KEY[] = "SOFTWARE\\Tickward\\Starting";
@@ -45,6 +47,36 @@ BOOL CStartRecord::Write(DWORD dwProcessId)
                                           sizeof(record));
     ::RegCloseKey(hKey);
     return lResult == ERROR_SUCCESS;
+}
+
+int CStartRecord::FindStarting(DWORD dwWindow, int& nCategory, int& nIndex, DWORD& dwProcessId)
+{
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, STARTING_KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return 0;
+    int nStarting = 0;
+    char szName[32];
+    for (DWORD dwIndex = 0;; ++dwIndex)
+    {
+        DWORD cchName = sizeof(szName);
+        const LONG nRead = ::RegEnumValueA(hKey, dwIndex, szName, &cchName, NULL, NULL, NULL, NULL);
+        if (nRead == ERROR_NO_MORE_ITEMS)
+            break;
+        // Named "<category>.<index>".
+        char* pDot = NULL;
+        const int nThisCategory = static_cast<int>(strtol(szName, &pDot, 10));
+        if (nRead != ERROR_SUCCESS || *pDot != '.')
+            continue;
+        const int nThisIndex = atoi(pDot + 1);
+        const DWORD dwThisProcess = CStartRecord(nThisCategory, nThisIndex).GetStarting(dwWindow);
+        if (dwThisProcess == 0 || nStarting++ > 0)
+            continue;
+        nCategory = nThisCategory;
+        nIndex = nThisIndex;
+        dwProcessId = dwThisProcess;
+    }
+    ::RegCloseKey(hKey);
+    return nStarting;
 }
 
 BOOL CStartRecord::ForgetAll()

@@ -30,6 +30,9 @@ public:
     BOOL IsStarting(DWORD dwWindow) const;
     // The recorded process's id while it is starting, else 0.
     DWORD GetStarting(DWORD dwWindow) const;
+    // How many devices' applications are starting, and the counter and
+    // process of the first of them.
+    static int FindStarting(DWORD dwWindow, int& nCategory, int& nIndex, DWORD& dwProcessId);
     // Removes every device's record (an uninstall); TRUE when none is left.
     static BOOL ForgetAll();
 

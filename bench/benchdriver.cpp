@@ -417,26 +417,34 @@ void MeasureHandoff(int nRuns, const std::string& strApp, CResults& results)
     }
 }
 
-// A power command by tickward_nopower.exe (its request only said) while this
-// process declares a recording, which ends dwRecording ms after the start;
-// hands back the ms from that end until the command ended, and its CPU time.
-BOOL RunPowerWait(DWORD dwRecording, double& dAfterEnd, double& dCpuMs)
+// A power command by tickward_nopower.exe (its request only said), held by
+// what the caller set up until release() ends it dwHeld ms after the start;
+// hands back the ms from the release until the command ended, and its CPU
+// time.
+template <class TRelease>
+BOOL RunHeldPowerCommand(DWORD dwHeld, TRelease release, double& dAfterRelease, double& dCpuMs)
 {
-    CRecording recording;
-    if (!recording.Begin(DEVICE_TYPE, DEVICE_INDEX, "bench"))
-        return FALSE;
     HANDLE hRun = Start(Quoted(g_strBin + "tickward_nopower.exe") + " -E;2");
     if (hRun == NULL)
         return FALSE;
-    Sleep(dwRecording);
+    Sleep(dwHeld);
     const BOOL bWaited = WaitForSingleObject(hRun, 0) == WAIT_TIMEOUT;
-    const double dEnd = Now();
-    recording.End();
+    const double dRelease = Now();
+    release();
     const DWORD dwExitCode = Finish(hRun);
-    dAfterEnd = Now() - dEnd;
+    dAfterRelease = Now() - dRelease;
     dCpuMs = ProcessCpu(hRun) / 10000.0;
     CloseHandle(hRun);
     return bWaited && dwExitCode == 0;
+}
+
+// Held by a recording this process declares, which ends dwRecording ms
+// after the start.
+BOOL RunPowerWait(DWORD dwRecording, double& dAfterEnd, double& dCpuMs)
+{
+    CRecording recording;
+    return recording.Begin(DEVICE_TYPE, DEVICE_INDEX, "bench")
+        && RunHeldPowerCommand(dwRecording, [&] { recording.End(); }, dAfterEnd, dCpuMs);
 }
 
 void MeasurePowerWait(int nRuns, int nWaitSeconds, CResults& results)
@@ -452,26 +460,17 @@ void MeasurePowerWait(int nRuns, int nWaitSeconds, CResults& results)
         Fail("the long power command did not wait and end with exit 0", 0);
 }
 
-// A power command by tickward_nopower.exe while a job waits in the mailbox
-// for the live device; the job is taken dwWaiting ms after the start. Hands
-// back the ms from its being taken until the command ended, less the settle
-// time, and the command's CPU time.
+// Held by a job that waits in the mailbox for the live device, taken
+// dwWaiting ms after the start; the ms after its being taken are handed back
+// less the settle time.
 BOOL RunJobWait(DWORD dwWaiting, double& dAfterSettle, double& dCpuMs)
 {
     PutFirstSlot(MailboxJob("010102", "C:\\Rec\\bench.ts"));
-    HANDLE hRun = Start(Quoted(g_strBin + "tickward_nopower.exe") + " -E;2");
-    if (hRun == NULL)
-        return FALSE;
-    Sleep(dwWaiting);
-    const BOOL bWaited = WaitForSingleObject(hRun, 0) == WAIT_TIMEOUT;
-    const double dTaken = Now();
-    PutFirstSlot(MailboxLayout::CONSUMED_MARK);
-    const DWORD dwExitCode = Finish(hRun);
-    dAfterSettle = Now() - dTaken - CRecordingWait::SETTLE_TIME;
-    dCpuMs = ProcessCpu(hRun) / 10000.0;
-    CloseHandle(hRun);
+    const BOOL bHeld = RunHeldPowerCommand(dwWaiting, [] { PutFirstSlot(MailboxLayout::CONSUMED_MARK); }, dAfterSettle,
+                                           dCpuMs);
+    dAfterSettle -= CRecordingWait::SETTLE_TIME;
     ClearMailbox();
-    return bWaited && dwExitCode == 0;
+    return bHeld;
 }
 
 // Each run spends the settle time: a few are enough.

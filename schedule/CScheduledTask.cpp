@@ -4,6 +4,7 @@
 #include "cmdline/CCmdLineParams.h"
 #include "cmdline/ParseCmdLine.h"
 #include "cmdline/StrToInt32.h"
+#include "schedule/TimeTicks.h"
 
 namespace
 {
@@ -35,10 +36,7 @@ CString NextField(const CString& strText, int& nPos, BOOL bLast)
 ULONGLONG SortKey(const CScheduledTask& task, const SYSTEMTIME& now)
 {
     SYSTEMTIME next;
-    FILETIME file;
-    if (!task.GetNextStart(now, next) || !SystemTimeToFileTime(&next, &file))
-        return ~0ULL;
-    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+    return task.GetNextStart(now, next) ? TimeTicks::FromSystemTime(next) : ~0ULL;
 }
 }
 

@@ -6,41 +6,26 @@
 #include "cmdline/ProductCode.h"
 #include "cmdline/StrToInt32.h"
 #include "instance/HeartbeatTable.h"
+#include "schedule/TimeTicks.h"
 
 namespace
 {
 const char* const DAY_NAMES[7] = { "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat" };
 const char* const DAY_ELEMENTS[7] = { "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday" };
 const int EVERY_DAY = 0x7F;
-const ULONGLONG TICKS_PER_DAY = 24ULL * 60 * 60 * 10000000;
-
-ULONGLONG ToTicks(const SYSTEMTIME& time)
-{
-    FILETIME file = { 0, 0 };
-    SystemTimeToFileTime(&time, &file);
-    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-}
-
-SYSTEMTIME FromTicks(ULONGLONG nTicks)
-{
-    FILETIME file = { static_cast<DWORD>(nTicks), static_cast<DWORD>(nTicks >> 32) };
-    SYSTEMTIME time;
-    FileTimeToSystemTime(&file, &time);
-    return time;
-}
 
 // The first time at nHour:nMinute after nAfter on a day in nDays.
 SYSTEMTIME NextStartAfter(int nHour, int nMinute, int nDays, ULONGLONG nAfter)
 {
-    SYSTEMTIME day = FromTicks(nAfter);
+    SYSTEMTIME day = TimeTicks::ToSystemTime(nAfter);
     day.wHour = static_cast<WORD>(nHour);
     day.wMinute = static_cast<WORD>(nMinute);
     day.wSecond = 0;
     day.wMilliseconds = 0;
-    ULONGLONG nStart = ToTicks(day);
-    for (int i = 0; i <= 7; ++i, nStart += TICKS_PER_DAY)
+    ULONGLONG nStart = TimeTicks::FromSystemTime(day);
+    for (int i = 0; i <= 7; ++i, nStart += TimeTicks::PER_DAY)
     {
-        day = FromTicks(nStart);
+        day = TimeTicks::ToSystemTime(nStart);
         if (nStart > nAfter && (nDays & (1 << day.wDayOfWeek)) != 0)
             break;
     }
@@ -147,7 +132,7 @@ BOOL CTaskDefinition::SetWeekly(const CString& strDays, const CString& strTime, 
 
 void CTaskDefinition::SetNextStart(int nHour, int nMinute, int nDays, const SYSTEMTIME& now)
 {
-    const SYSTEMTIME day = NextStartAfter(nHour, nMinute, nDays, ToTicks(now));
+    const SYSTEMTIME day = NextStartAfter(nHour, nMinute, nDays, TimeTicks::FromSystemTime(now));
     m_strStart.Format("%04u-%02u-%02uT%02u:%02u:00", day.wYear, day.wMonth, day.wDay, day.wHour, day.wMinute);
 }
 
@@ -188,8 +173,8 @@ BOOL CTaskDefinition::GetNextStart(const SYSTEMTIME& now, SYSTEMTIME& next) cons
     SYSTEMTIME first;
     if (!ReadStart(m_strStart, first))
         return FALSE;
-    const ULONGLONG nNow = ToTicks(now);
-    const ULONGLONG nFirst = ToTicks(first);
+    const ULONGLONG nNow = TimeTicks::FromSystemTime(now);
+    const ULONGLONG nFirst = TimeTicks::FromSystemTime(first);
     if (m_nTrigger == triggerOnce)
     {
         next = first;

@@ -167,16 +167,15 @@ const SOutcome OUTCOMES[] = {
     { CTickwardTasks::resultNoXmlTasks, exitSystem,
       "this Windows has no XML tasks (Task Scheduler 2.0 came with Vista): use schtasks /sc, see the operator guide" },
     { CTickwardTasks::resultNoScheduler, exitSystem, "the Task Scheduler cannot be reached" },
-    { CTickwardTasks::resultExists, exitSchtasksFailed, "a task of that name exists already" },
     { CTickwardTasks::resultNoTask, exitSchtasksFailed, "there is no such task" },
-    { CTickwardTasks::resultNoProgram, exitUsage, "there is no such program" },
-    { CTickwardTasks::resultRefused, exitSchtasksFailed, "the Task Scheduler refused" },
+    { CTickwardTasks::resultRefused, exitSchtasksFailed, "the Task Scheduler refused" },   // and the rest
 };
 
 int Report(const char* pszWhat, const CString& strName, int nResult, HRESULT hr)
 {
+    const int nLast = static_cast<int>(sizeof(OUTCOMES) / sizeof(OUTCOMES[0])) - 1;
     int i = 0;
-    while (OUTCOMES[i].nResult != nResult)
+    while (i < nLast && OUTCOMES[i].nResult != nResult)
         ++i;
     FILE* pOut = OUTCOMES[i].nExitCode == exitOk ? stdout : stderr;
     fprintf(pOut, "twsched: %s \"%s\": %s", pszWhat, static_cast<LPCSTR>(strName), OUTCOMES[i].pszWhy);
@@ -192,20 +191,21 @@ int Add(const char* p)
     CTaskDefinition task;
     if (!NextWord(p, strName) || !ReadJob(p, task))
         return Usage();
-    // The Task Scheduler's own answer to a name that exists would say less.
     CTickwardTasks tasks;
-    if (tasks.Connect() == CTickwardTasks::resultDone && tasks.Exists(strName))
+    const int nResult = tasks.Add(strName, task);
+    // A task for another machine is written, not added: its path need not be here.
+    if (nResult == CTickwardTasks::resultNoProgram)
+    {
+        Refuse("there is no such program", task.m_strProgram);
+        return exitUsage;
+    }
+    if (nResult == CTickwardTasks::resultExists)
     {
         fprintf(stderr, "twsched: a task named \"%s\" exists already: remove it first (twsched remove) or choose another name\n",
                 static_cast<LPCSTR>(strName));
         return exitSchtasksFailed;
     }
-    // A task for another machine is written, not added: its path need not be here.
-    const int nResult = tasks.Add(strName, task);
-    if (nResult != CTickwardTasks::resultNoProgram)
-        return Report("create", strName, nResult, tasks.m_hrLast);
-    Refuse("there is no such program", task.m_strProgram);
-    return exitUsage;
+    return Report("create", strName, nResult, tasks.m_hrLast);
 }
 
 int Remove(const char* p)

@@ -16,6 +16,7 @@
 #include "recording/RecordingTable.h"
 #include "schedule/CScheduledTask.h"
 #include "schedule/CTickwardTasks.h"
+#include "schedule/TimeTicks.h"
 
 namespace
 {
@@ -189,17 +190,13 @@ BOOL CStatusReport::PrintSchedule()
     printf("\nScheduled to start within %d hours (tasks Tickward made):\n", SCHEDULE_HOURS);
     SYSTEMTIME now, next;
     ::GetLocalTime(&now);
-    FILETIME nowFile, nextFile;
-    ::SystemTimeToFileTime(&now, &nowFile);
-    const ULONGLONG nLimit = ((static_cast<ULONGLONG>(nowFile.dwHighDateTime) << 32) | nowFile.dwLowDateTime)
-                             + SCHEDULE_HOURS * 3600ULL * 10000000ULL;
+    const ULONGLONG ullLimit = TimeTicks::FromSystemTime(now) + SCHEDULE_HOURS * TimeTicks::PER_HOUR;
     CScheduledTask* aTasks = new CScheduledTask[CScheduledTask::MAX_TASKS];
     CTickwardTasks tasks;
     const int nTasks = tasks.List(aTasks, CScheduledTask::MAX_TASKS, now, FALSE);
     int nShown = 0;
     // Sorted by next start: the first one past the limit ends the list.
-    for (; nShown < nTasks && aTasks[nShown].GetNextStart(now, next) && ::SystemTimeToFileTime(&next, &nextFile)
-           && ((static_cast<ULONGLONG>(nextFile.dwHighDateTime) << 32) | nextFile.dwLowDateTime) <= nLimit;
+    for (; nShown < nTasks && aTasks[nShown].GetNextStart(now, next) && TimeTicks::FromSystemTime(next) <= ullLimit;
          ++nShown)
         printf("  \"%s\": %s\n", static_cast<LPCSTR>(aTasks[nShown].m_strName),
                static_cast<LPCSTR>(aTasks[nShown].GetSummary(now)));
